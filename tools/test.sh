@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds K-58 and runs the whole test suite:
+#   1. the normal build: unit, widget, sound and end-to-end tests;
+#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
+#      and the short sanitizer soak;
+#   3. the libFuzzer build: a bounded fuzz run of the wave reader.
+# Exits non-zero if any stage fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash tools/install-deps.sh
+
+echo "== normal build"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+(cd build && ctest -j"$jobs" --output-on-failure --timeout 600)
+
+echo "== sanitizer build"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600)
+
+if [ -d tests/fuzz ]; then
+    echo "== fuzz build"
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DK58_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j"$jobs"
+    (cd build-fuzz && ctest --output-on-failure --timeout 600)
+fi
+echo "== all test stages passed"
