@@ -9,10 +9,17 @@
 #include "platform/SysUtils.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace k58 {
+
+class TPersistent;
+// The sender of an event: any object of the component library.
+using TObject = TPersistent;
+// An event that carries only its sender.
+using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // Raised by TPersistent::Assign when the source cannot be copied in.
 K58_DECLARE_EXCEPTION(EConvertError, Exception);
