@@ -1,0 +1,122 @@
+// The application object: the program's message loop with its idle slot,
+// the message hooks and activation notices, and the error boxes.
+//
+// One TApplication exists while the program runs, made in main right after
+// the QApplication; k58::Application points to it. Run() replaces
+// QApplication::exec(): it dispatches waiting events and, when none wait,
+// runs the idle step, which calls OnIdle.
+#pragma once
+
+#include "platform/Classes.h"
+#include "platform/Controls.h"
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace k58 {
+
+// Notices the application posts to itself when it becomes active or
+// inactive; its message hooks see them when they are dispatched.
+constexpr std::uint32_t CM_ACTIVATE = 0xB000;
+constexpr std::uint32_t CM_DEACTIVATE = 0xB001;
+
+// The idle handler: Done comes in true; setting it false asks for another
+// idle step without waiting for an event.
+using TIdleEvent = std::function<void(TObject* sender, bool& done)>;
+// A message hook: returning true ends the handling of the message.
+using THookHandler = std::function<bool(TMessage& message)>;
+// Identifies an added hook for UnhookMainWindow.
+using THookId = std::uint64_t;
+
+class TApplication : public TComponent {
+public:
+    // Needs a QApplication. Sets k58::Application and installs HandleException
+    // as the reporter of handler exceptions.
+    TApplication();
+    ~TApplication() override;
+
+    // The application title, also Qt's application display name.
+    void SetTitle(const std::string& title);
+    const std::string& Title() const noexcept { return mTitle; }
+
+    // True from creation; follows Qt's application state (active or not).
+    bool Active() const noexcept { return mActive; }
+
+    // The single idle slot. Written directly by its user; nothing chains.
+    TIdleEvent OnIdle;
+
+    // Adds a hook called with every message that reaches the application's
+    // own window, in the order added, before the application's own handling.
+    // Returns the id that removes it again.
+    THookId HookMainWindow(THookHandler hook);
+    // Removes the hook with this id; unknown ids are ignored. Safe to call
+    // from within a hook.
+    void UnhookMainWindow(THookId id);
+
+    // Posts a message to the application's own window; it is dispatched, to
+    // the hooks and then the application, by the event loop.
+    void PostMessage(std::uint32_t msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+
+    // Handles every waiting event (timers, paint, mouse, keyboard) and
+    // returns when none is left. Never runs the idle step, never waits.
+    void ProcessMessages();
+
+    // The message loop: dispatch waiting events; when none were waiting, run
+    // the idle step (Done := true, OnIdle); if Done stayed true, block until
+    // an event arrives. Runs until Terminate() is called.
+    void Run();
+    void Terminate();
+    bool Terminated() const noexcept { return mTerminated; }
+
+    // Lets the idle handler that sets Done false say how long the loop may
+    // wait for an event before the next idle step: at most ms milliseconds
+    // of the millisecond clock. Applies to the current idle step only; without
+    // it the loop waits at most 1 ms. 0 asks for the next step at once.
+    void SetIdleDeadline(std::uint32_t ms) noexcept;
+
+    // Reports an exception from a handler in a stop-icon message box with an
+    // OK button, captioned with the title. While one such box is open,
+    // further errors open no more boxes.
+    void HandleException(const std::exception& error);
+    // The text HandleException shows: the message, with "." appended when
+    // its last character sorts after ".".
+    static std::string ExceptionText(const std::exception& error);
+
+    // Reports an exception that escaped the creation of the main window in
+    // a modal "Application Error" box. address is a code address in the
+    // program (the place that caught the error when nullptr); it is shown
+    // relative to the program's load address.
+    static void ShowStartupError(const std::exception& error, const void* address = nullptr);
+    // The text of that box: "Exception <class> in module <file> at
+    // <address>.\r\n<message>[.]\r\n".
+    static std::string StartupErrorText(const std::exception& error, const void* address);
+    // The class name reported for an exception: Exception::ClassName() for
+    // the system's own, the demangled type name for any other.
+    static std::string ExceptionClassName(const std::exception& error);
+
+    const char* ClassName() const noexcept override { return "TApplication"; }
+
+    struct TImpl;
+
+private:
+    friend struct TImpl;
+    void SetActive(bool active);
+    void Dispatch(TMessage& message);
+    bool WaitForEvent(bool idleWantsMore);
+
+    std::unique_ptr<TImpl> mImpl;
+    std::string mTitle;
+    bool mActive = true;
+    bool mTerminated = false;
+    bool mErrorBoxOpen = false;
+    bool mHasIdleDeadline = false;
+    std::uint32_t mIdleDeadline = 0;
+};
+
+// The one application object while it exists, else nullptr.
+extern TApplication* Application;
+
+} // namespace k58
