@@ -58,7 +58,7 @@ public:
     // data and any code measuring capacity expect it).
     static constexpr std::int32_t DataBlockStep = 8096;
     // Bytes of the data block currently allocated: a whole number of steps.
-    std::int32_t DataCapacity() const noexcept;
+    std::int64_t DataCapacity() const noexcept;
 
 private:
     std::uint8_t* mFormat = nullptr;
@@ -101,8 +101,8 @@ public:
 
     std::uint8_t* Format() override { return mFormat; }
     std::int32_t FormatSize() override { return mFormatSize; }
-    // Resizes the record to n bytes (a negative n counts as 0), keeping its
-    // leading bytes.
+    // Resizes the record to n bytes, keeping its leading bytes. A negative n
+    // counts as 0, so no chunk header can ever state a negative format size.
     void SetFormatSize(std::int32_t n) override;
 
 private:
@@ -115,7 +115,8 @@ private:
 class TWaveStream : public TCustomWaveStream2 {
 public:
     explicit TWaveStream(TStream& stream);
-    // Finalises the RIFF and "data" headers when opened for writing.
+    // Finalises the headers when opened for writing. A destructor cannot
+    // report a failure, so writers call Finalise first and let it raise.
     ~TWaveStream() override;
 
     // Opens for reading (walks the chunks) or for writing (writes the
@@ -128,13 +129,18 @@ public:
     std::int32_t ReadSamples(void* buffer, std::int32_t count) override;
     std::int32_t WriteSamples(const void* buffer, std::int32_t count) override;
 
+    // When opened for writing: writes the RIFF size and the "data" size for
+    // everything written so far and leaves the underlying stream at its end.
+    // Harmless to repeat; the destructor does it once more.
+    void Finalise();
+
     // Underlying position of the first sample byte.
     std::int32_t DataPosition() const noexcept { return mDataPosition; }
 
 private:
     void ReadHeaders();
     void WriteHeaders();
-    void FinaliseHeaders();
+    void SkipChunk(std::uint32_t size, bool& walkEnded);
     void MoveTo(std::int64_t samplePosition);
 
     TStream& mStream;
