@@ -1,0 +1,75 @@
+// A scriptable stand-in for the main window: a cursor, a width, captions,
+// action states, a beat timer that stores negative requests as 0, recorded
+// sounds, pumps and sleeps, and a list of components to shake.
+#pragma once
+
+#include "sim/DriveHost.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace k58::test {
+
+class FakeDriveHost : public TDriveHost {
+public:
+    struct Component {
+        bool control = true;
+        std::int32_t left = 0;
+        std::int32_t top = 0;
+    };
+
+    std::int32_t cursorX = 0;
+    std::int32_t width = 600;
+    std::map<TDriveLabel, std::string> captions;
+    std::map<TLeverAction, bool> enabled;
+    std::uint32_t beatInterval = 1000;
+    std::vector<int> played;
+    std::map<int, std::int32_t> frequency;
+    int draws = 0;
+    int pumps = 0;
+    std::uint32_t slept = 0;
+    int intervalLowerings = 0;
+    std::vector<Component> components = std::vector<Component>(28);
+    std::int32_t windowLeft = 273;
+    std::int32_t windowTop = 229;
+    std::uint32_t seed = 12345;
+    // Runs inside PumpMessages, to let nested handlers run as they would.
+    std::function<void()> onPump;
+
+    std::int32_t CursorClientX() override { return cursorX; }
+    std::int32_t WindowWidth() override { return width; }
+    void SetCaption(TDriveLabel label, const std::string& text) override { captions[label] = text; }
+    void SetActionEnabled(TLeverAction action, bool value) override { enabled[action] = value; }
+    std::uint32_t BeatInterval() override { return beatInterval; }
+    void SetBeatInterval(std::int32_t ms) override {
+        if (ms == static_cast<std::int32_t>(beatInterval) - 10)
+            ++intervalLowerings;
+        beatInterval = ms < 0 ? 0u : static_cast<std::uint32_t>(ms);
+    }
+    void PlaySound(int item) override { played.push_back(item); }
+    void SetSoundFrequency(int item, std::int32_t hz) override { frequency[item] = hz; }
+    void DrawInstruments() override { ++draws; }
+    void PumpMessages() override {
+        ++pumps;
+        if (onPump) {
+            auto pump = onPump;
+            pump();
+        }
+    }
+    void Sleep(std::uint32_t ms) override { slept += ms; }
+    int ComponentCount() override { return static_cast<int>(components.size()); }
+    bool IsControl(int i) override { return components.at(i).control; }
+    std::int32_t ControlLeft(int i) override { return components.at(i).left; }
+    std::int32_t ControlTop(int i) override { return components.at(i).top; }
+    void SetControlLeft(int i, std::int32_t v) override { components.at(i).left = v; }
+    void SetControlTop(int i, std::int32_t v) override { components.at(i).top = v; }
+    std::int32_t WindowLeft() override { return windowLeft; }
+    std::int32_t WindowTop() override { return windowTop; }
+    void SetWindowLeft(std::int32_t v) override { windowLeft = v; }
+    void SetWindowTop(std::int32_t v) override { windowTop = v; }
+    std::uint32_t ClockForSeed() override { return seed++; }
+};
+
+} // namespace k58::test
