@@ -1,0 +1,12 @@
+// The screen cursor as the simulation reads it.
+#pragma once
+
+#include "platform/qt/Types.h"
+
+namespace k58 {
+
+// The cursor position in screen coordinates, wherever the cursor is and
+// whether or not the program's window is active.
+TPoint Mouse_CursorPos();
+
+} // namespace k58

@@ -1,0 +1,39 @@
+// The paint box and the hidden picture holder of the window.
+#pragma once
+
+#include "platform/qt/WidgetControl.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <vector>
+
+namespace k58 {
+
+// A positioned, transparent area with no painting of its own; others draw on
+// it through its widget.
+class TPaintBox : public TWidgetControl {
+public:
+    explicit TPaintBox(TComponent* owner);
+    const char* ClassName() const noexcept override { return "TPaintBox"; }
+};
+
+// Holds a picture (the bytes of an image file) for others to draw from. It
+// is a control with a position, shown only when made visible.
+class TImage : public TWidgetControl {
+public:
+    explicit TImage(TComponent* owner);
+
+    void SetPictureData(std::vector<std::uint8_t> data);
+    const std::vector<std::uint8_t>& PictureData() const noexcept { return mPictureData; }
+    // The picture decoded; a null image when there is none or it can't be read.
+    const QImage& Picture() const noexcept { return mPicture; }
+
+    const char* ClassName() const noexcept override { return "TImage"; }
+
+private:
+    std::vector<std::uint8_t> mPictureData;
+    QImage mPicture;
+};
+
+} // namespace k58

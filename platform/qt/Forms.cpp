@@ -1,0 +1,191 @@
+#include "platform/qt/Forms.h"
+
+#include "platform/Handlers.h"
+#include "platform/qt/Fonts.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QPalette>
+#include <QString>
+
+namespace k58 {
+
+// The top-level widget of a form: tells the form when it is closed and when
+// its native window has been made.
+class FormWindow : public QWidget {
+public:
+    explicit FormWindow(TForm* form) : mForm(form) {}
+
+    void Detach() noexcept { mForm = nullptr; }
+
+    void Recreate() {
+        const bool visible = isVisible();
+        destroy(true, true);
+        create();
+        if (visible)
+            show();
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::WinIdChange && internalWinId() != 0 && mForm != nullptr)
+            mForm->NativeWindowCreated();
+        return QWidget::event(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        if (mForm != nullptr)
+            mForm->WindowClosed();
+    }
+
+private:
+    TForm* mForm;
+};
+
+TForm::TForm(TComponent* owner) : TCustomForm(owner) {
+    auto* window = new FormWindow(this);
+    mWindow = window;
+    // A fixed dialog-like frame: system menu, minimise and close, no maximise.
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // The window's background is the button face colour of the system.
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    window->setFont(MakeFont(mFont));
+}
+
+TForm::~TForm() {
+    if (auto* window = static_cast<FormWindow*>(mWindow.data())) {
+        window->Detach();
+        // Deletes the controls' widgets with it; the controls notice.
+        delete window;
+    }
+}
+
+void TForm::SetCaption(const std::string& caption) {
+    mCaption = caption;
+    if (mWindow)
+        mWindow->setWindowTitle(QString::fromStdString(caption));
+}
+
+void TForm::SetClientSize(int width, int height) {
+    if (mWindow)
+        mWindow->setFixedSize(width, height);
+}
+
+int TForm::ClientWidth() const {
+    return mWindow ? mWindow->width() : 0;
+}
+int TForm::ClientHeight() const {
+    return mWindow ? mWindow->height() : 0;
+}
+
+// For a top-level widget, pos() and move() refer to the outer frame.
+int TForm::Left() const {
+    return mWindow ? mWindow->pos().x() : TCustomForm::Left();
+}
+int TForm::Top() const {
+    return mWindow ? mWindow->pos().y() : TCustomForm::Top();
+}
+
+void TForm::SetLeft(int value) {
+    TCustomForm::SetLeft(value);
+    if (mWindow)
+        mWindow->move(value, mWindow->pos().y());
+}
+
+void TForm::SetTop(int value) {
+    TCustomForm::SetTop(value);
+    if (mWindow)
+        mWindow->move(mWindow->pos().x(), value);
+}
+
+int TForm::Width() const {
+    return mWindow ? mWindow->frameGeometry().width() : 0;
+}
+int TForm::Height() const {
+    return mWindow ? mWindow->frameGeometry().height() : 0;
+}
+
+TPoint TForm::ScreenToClient(TPoint point) const {
+    if (!mWindow)
+        return point;
+    const QPoint local = mWindow->mapFromGlobal(QPoint(point.X, point.Y));
+    return {local.x(), local.y()};
+}
+
+TPoint TForm::ClientToScreen(TPoint point) const {
+    if (!mWindow)
+        return point;
+    const QPoint global = mWindow->mapToGlobal(QPoint(point.X, point.Y));
+    return {global.x(), global.y()};
+}
+
+void TForm::SetFont(const TFontData& font) {
+    mFont = font;
+    if (mWindow)
+        mWindow->setFont(MakeFont(font));
+}
+
+void TForm::SetIcon(const QIcon& icon) {
+    if (mWindow)
+        mWindow->setWindowIcon(icon);
+}
+
+void TForm::Show() {
+    if (mWindow)
+        mWindow->show();
+}
+
+void TForm::Close() {
+    if (mWindow)
+        mWindow->close();
+}
+
+bool TForm::Visible() const {
+    return mWindow && mWindow->isVisible();
+}
+
+HWND TForm::Handle() {
+    return mWindow ? static_cast<HWND>(mWindow->winId()) : 0;
+}
+
+bool TForm::HandleAllocated() const {
+    return mWindow && mWindow->internalWinId() != 0;
+}
+
+void TForm::RecreateWnd() {
+    if (auto* window = static_cast<FormWindow*>(mWindow.data()))
+        window->Recreate();
+}
+
+void TForm::SetName(std::string name) {
+    if (mWindow)
+        mWindow->setObjectName(QString::fromStdString(name));
+    TComponent::SetName(std::move(name));
+}
+
+void TForm::Loaded() {
+    TCustomForm::Loaded();
+    if (mWindow)
+        mWindow->setObjectName(QString::fromStdString(Name()));
+}
+
+void TForm::WindowClosed() {
+    if (OnClose)
+        RunHandler([this] { OnClose(this); });
+}
+
+void TForm::NativeWindowCreated() {
+    // Hooks on WindowProc (the sound device's, for one) re-attach to the new
+    // native window here.
+    TMessage message;
+    message.Msg = WM_CREATE;
+    RunHandler([this, &message] { Perform(message); });
+}
+
+} // namespace k58

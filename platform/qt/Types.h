@@ -1,0 +1,25 @@
+// Small value types shared by the window's controls and the code that uses them.
+#pragma once
+
+#include <string>
+
+namespace k58 {
+
+// A point in pixels, on the screen or in a window's client area.
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+    friend bool operator==(const TPoint&, const TPoint&) = default;
+};
+
+// A control's font as the window definition states it: family name,
+// character height in pixels and weight. Families missing on this machine are
+// replaced by metric-compatible ones that carry the Czech glyphs.
+struct TFontData {
+    std::string Name;
+    int Height = 11;
+    bool Bold = false;
+    friend bool operator==(const TFontData&, const TFontData&) = default;
+};
+
+} // namespace k58
