@@ -246,16 +246,21 @@ void TApplication::Run() {
         if (dispatched || mTerminated)
             continue;
 
-        bool done = true;
-        mHasIdleDeadline = false;
-        if (OnIdle) {
-            // A copy, because the handler may clear or replace the slot.
-            const TIdleEvent handler = OnIdle;
-            RunHandler([&] { handler(this, done); });
-        }
+        const bool done = IdleStep();
         if (!mTerminated)
             WaitForEvent(!done);
     }
+}
+
+bool TApplication::IdleStep() {
+    bool done = true;
+    mHasIdleDeadline = false;
+    if (OnIdle) {
+        // A copy, because the handler may clear or replace the slot.
+        const TIdleEvent handler = OnIdle;
+        RunHandler([&] { handler(this, done); });
+    }
+    return done;
 }
 
 bool TApplication::WaitForEvent(bool idleWantsMore) {

@@ -68,6 +68,9 @@ public:
     // the idle step (Done := true, OnIdle); if Done stayed true, block until
     // an event arrives. Runs until Terminate() is called.
     void Run();
+    // One idle step as Run takes it: Done := true, call OnIdle (an exception
+    // that escapes is reported), and return Done.
+    bool IdleStep();
     void Terminate();
     bool Terminated() const noexcept { return mTerminated; }
 
@@ -76,6 +79,9 @@ public:
     // of the millisecond clock. Applies to the current idle step only; without
     // it the loop waits at most 1 ms. 0 asks for the next step at once.
     void SetIdleDeadline(std::uint32_t ms) noexcept;
+    // The deadline given during the present or last idle step, if any.
+    bool HasIdleDeadline() const noexcept { return mHasIdleDeadline; }
+    std::uint32_t IdleDeadline() const noexcept { return mIdleDeadline; }
 
     // Reports an exception from a handler in a stop-icon message box with an
     // OK button, captioned with the title. While one such box is open,
