@@ -1,0 +1,241 @@
+#include "panel/MemoryCanvas.h"
+
+#include "panel/Bitmap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+namespace k58 {
+
+namespace {
+
+constexpr std::uint32_t Opaque = 0xFF000000u;
+
+std::uint32_t ToPixel(TColor color) noexcept {
+    return Opaque | (color & 0xFFFFFFu);
+}
+
+// Coordinates up to this magnitude keep every product in InStroke<int64_t>
+// below 2^62.
+constexpr int MaxExactCoordinate = 8192;
+
+// Whether the point (x, y) lies within width / 2 of the segment from..to.
+// With d = to - from and p = (x, y) - from, the distance test
+// |p x d|^2 <= (width / 2)^2 |d|^2 is kept in integers as
+// 4 |p x d|^2 <= width^2 |d|^2; beyond either end it is the distance to
+// that end point.
+template <typename T> bool InStroke(TCanvasPoint from, TCanvasPoint to, int x, int y, int width) {
+    const T dx = T(to.X) - T(from.X);
+    const T dy = T(to.Y) - T(from.Y);
+    const T px = T(x) - T(from.X);
+    const T py = T(y) - T(from.Y);
+    const T width2 = T(width) * T(width);
+    const T length2 = dx * dx + dy * dy;
+    const T along = px * dx + py * dy;
+    if (along <= 0)
+        return 4 * (px * px + py * py) <= width2;
+    if (along >= length2) {
+        const T qx = T(x) - T(to.X);
+        const T qy = T(y) - T(to.Y);
+        return 4 * (qx * qx + qy * qy) <= width2;
+    }
+    const T cross = px * dy - py * dx;
+    return 4 * cross * cross <= width2 * length2;
+}
+
+} // namespace
+
+TMemoryCanvas::TMemoryCanvas(int width, int height)
+    : mWidth(width), mHeight(height),
+      mPixels(width > 0 && height > 0
+                  ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
+                  : 0) {
+    if (width < 0 || height < 0)
+        throw std::invalid_argument("TMemoryCanvas: negative size");
+}
+
+std::uint32_t TMemoryCanvas::Pixel(int x, int y) const noexcept {
+    if (x < 0 || y < 0 || x >= mWidth || y >= mHeight)
+        return 0;
+    return mPixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(mWidth) +
+                   static_cast<std::size_t>(x)];
+}
+
+std::int64_t TMemoryCanvas::ColorAt(int x, int y) const noexcept {
+    const std::uint32_t pixel = Pixel(x, y);
+    return (pixel & Opaque) != 0 ? std::int64_t{pixel & 0xFFFFFFu} : -1;
+}
+
+void TMemoryCanvas::Clear() {
+    std::fill(mPixels.begin(), mPixels.end(), 0u);
+    Touch(0, 0, mWidth, mHeight);
+}
+
+void TMemoryCanvas::SetSize(int width, int height) {
+    if (width == mWidth && height == mHeight)
+        return;
+    TMemoryCanvas resized(width, height);
+    const int keepWidth = std::min(width, mWidth);
+    for (int y = 0; y < std::min(height, mHeight); ++y)
+        std::copy_n(mPixels.begin() + static_cast<std::ptrdiff_t>(y) * mWidth, keepWidth,
+                    resized.mPixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
+    mWidth = width;
+    mHeight = height;
+    mPixels = std::move(resized.mPixels);
+    mChanged = {0, 0, width, height};
+}
+
+TCanvasRect TMemoryCanvas::TakeChangedRect() noexcept {
+    return std::exchange(mChanged, TCanvasRect{});
+}
+
+void TMemoryCanvas::Touch(int x1, int y1, int x2, int y2) noexcept {
+    if (x2 <= x1 || y2 <= y1)
+        return;
+    if (mChanged.Empty()) {
+        mChanged = {x1, y1, x2, y2};
+        return;
+    }
+    mChanged.Left = std::min(mChanged.Left, x1);
+    mChanged.Top = std::min(mChanged.Top, y1);
+    mChanged.Right = std::max(mChanged.Right, x2);
+    mChanged.Bottom = std::max(mChanged.Bottom, y2);
+}
+
+void TMemoryCanvas::Fill(int x1, int y1, int x2, int y2, TColor color) {
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, mWidth);
+    y2 = std::min(y2, mHeight);
+    if (x2 <= x1 || y2 <= y1)
+        return;
+    const std::uint32_t pixel = ToPixel(color);
+    for (int y = y1; y < y2; ++y) {
+        std::uint32_t* row =
+            mPixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(mWidth);
+        std::fill(row + x1, row + x2, pixel);
+    }
+    Touch(x1, y1, x2, y2);
+}
+
+void TMemoryCanvas::Plot(int x, int y, std::uint32_t pixel) noexcept {
+    if (x < 0 || y < 0 || x >= mWidth || y >= mHeight)
+        return;
+    mPixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(mWidth) +
+            static_cast<std::size_t>(x)] = pixel;
+    Touch(x, y, x + 1, y + 1);
+}
+
+void TMemoryCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    if (x2 < x1)
+        std::swap(x1, x2);
+    if (y2 < y1)
+        std::swap(y1, y2);
+    if (x2 == x1 || y2 == y1)
+        return;
+    // The border lies inside the covered area, so the rectangle never reaches
+    // beyond x2 - 1, y2 - 1 whatever the pen width.
+    const int ring = std::max(Pen.Width, 1);
+    const int innerLeft = std::min(x1 + ring, x2);
+    const int innerRight = std::max(x2 - ring, innerLeft);
+    const int innerTop = std::min(y1 + ring, y2);
+    const int innerBottom = std::max(y2 - ring, innerTop);
+    Fill(x1, y1, x2, innerTop, Pen.Color);                  // top edge
+    Fill(x1, innerBottom, x2, y2, Pen.Color);               // bottom edge
+    Fill(x1, innerTop, innerLeft, innerBottom, Pen.Color);  // left edge
+    Fill(innerRight, innerTop, x2, innerBottom, Pen.Color); // right edge
+    Fill(innerLeft, innerTop, innerRight, innerBottom, Brush.Color);
+}
+
+void TMemoryCanvas::LineTo(int x, int y) {
+    const TCanvasPoint from = mPenPos;
+    const TCanvasPoint to{x, y};
+    if (Pen.Width <= 1)
+        ThinLine(from, to);
+    else
+        WideLine(from, to, Pen.Width);
+    mPenPos = to;
+}
+
+void TMemoryCanvas::ThinLine(TCanvasPoint from, TCanvasPoint to) {
+    // Bresenham along the major axis; the last point is left out, so lines
+    // joined end to start draw every pixel once.
+    const std::uint32_t pixel = ToPixel(Pen.Color);
+    const int dx = std::abs(to.X - from.X);
+    const int dy = std::abs(to.Y - from.Y);
+    const int sx = to.X >= from.X ? 1 : -1;
+    const int sy = to.Y >= from.Y ? 1 : -1;
+    int x = from.X;
+    int y = from.Y;
+    if (dx >= dy) {
+        int error = 2 * dy - dx;
+        for (int i = 0; i < dx; ++i) {
+            Plot(x, y, pixel);
+            if (error > 0) {
+                y += sy;
+                error -= 2 * dx;
+            }
+            error += 2 * dy;
+            x += sx;
+        }
+    } else {
+        int error = 2 * dx - dy;
+        for (int i = 0; i < dy; ++i) {
+            Plot(x, y, pixel);
+            if (error > 0) {
+                x += sx;
+                error -= 2 * dy;
+            }
+            error += 2 * dx;
+            y += sy;
+        }
+    }
+}
+
+void TMemoryCanvas::WideLine(TCanvasPoint from, TCanvasPoint to, int width) {
+    // Every pixel whose centre lies within width / 2 of the segment: a stroke
+    // of that thickness with round ends.
+    const std::uint32_t pixel = ToPixel(Pen.Color);
+    const int reach = (width + 1) / 2;
+    const int left = std::max(std::min(from.X, to.X) - reach, 0);
+    const int right = std::min(std::max(from.X, to.X) + reach, mWidth - 1);
+    const int top = std::max(std::min(from.Y, to.Y) - reach, 0);
+    const int bottom = std::min(std::max(from.Y, to.Y) + reach, mHeight - 1);
+    if (left > right || top > bottom)
+        return;
+    // Exact integer arithmetic for every line that can matter on a surface;
+    // far-off coordinates would overflow it, so those fall back to doubles.
+    const auto small = [](int v) { return v >= -MaxExactCoordinate && v <= MaxExactCoordinate; };
+    const bool exact =
+        small(from.X) && small(from.Y) && small(to.X) && small(to.Y) && width <= MaxExactCoordinate;
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            const bool inside = exact ? InStroke<std::int64_t>(from, to, x, y, width)
+                                      : InStroke<double>(from, to, x, y, width);
+            if (inside)
+                Plot(x, y, pixel);
+        }
+    }
+}
+
+void TMemoryCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+    const int left = std::max(x, 0);
+    const int top = std::max(y, 0);
+    const int right = std::min(x + bitmap.Width(), mWidth);
+    const int bottom = std::min(y + bitmap.Height(), mHeight);
+    if (right <= left || bottom <= top)
+        return;
+    for (int row = top; row < bottom; ++row) {
+        const std::uint32_t* src = bitmap.ScanLine(row - y) + (left - x);
+        std::uint32_t* dst = mPixels.data() +
+                             static_cast<std::size_t>(row) * static_cast<std::size_t>(mWidth) +
+                             left;
+        std::memcpy(dst, src, static_cast<std::size_t>(right - left) * sizeof(std::uint32_t));
+    }
+    Touch(left, top, right, bottom);
+}
+
+} // namespace k58
