@@ -44,6 +44,10 @@ public:
 
     // True from creation; follows Qt's application state (active or not).
     bool Active() const noexcept { return mActive; }
+    // Takes the platform's report that the application has become active or
+    // inactive: sets the flag and posts CM_ACTIVATE or CM_DEACTIVATE. Qt's
+    // application-state changes arrive here.
+    void SetActive(bool active);
 
     // The single idle slot. Written directly by its user; nothing chains.
     TIdleEvent OnIdle;
@@ -109,7 +113,6 @@ public:
 
 private:
     friend struct TImpl;
-    void SetActive(bool active);
     void Dispatch(TMessage& message);
     bool WaitForEvent(bool idleWantsMore);
 
