@@ -16,7 +16,9 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <span>
 #include <type_traits>
+#include <vector>
 
 namespace k58 {
 namespace {
@@ -50,6 +52,20 @@ QIcon CarriedIcon() {
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
+}
+
+// A picture as the window definition stores it: the class name as a
+// one-byte-length string, the file's length (32-bit little-endian), the file.
+std::vector<std::uint8_t> PictureData(const std::string& className,
+                                      std::span<const std::uint8_t> file) {
+    std::vector<std::uint8_t> data;
+    data.push_back(static_cast<std::uint8_t>(className.size()));
+    data.insert(data.end(), className.begin(), className.end());
+    const auto size = static_cast<std::uint32_t>(file.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        data.push_back(static_cast<std::uint8_t>(size >> shift));
+    data.insert(data.end(), file.begin(), file.end());
+    return data;
 }
 
 } // namespace
@@ -126,10 +142,7 @@ void TMotorForm::CreateComponents() {
     Image1 = Make<TImage>("Image1");
     Image1->SetBounds(264, 120, 25, 17);
     Image1->SetVisible(false);
-    {
-        const auto face = assets::Find("dial.bmp");
-        Image1->SetPictureData({face.begin(), face.end()});
-    }
+    Image1->SetPictureData(PictureData("TBitmap", assets::Find("dial.bmp")));
 
     SpeedButton1 = CreateLeverButton("SpeedButton1", 312);
     SpeedButton2 = CreateLeverButton("SpeedButton2", 352);

@@ -1,17 +1,39 @@
 #include "app/PanelBinding.h"
 
 #include "app/Motor_F.h"
+#include "panel/Bitmap.h"
+#include "panel/Instruments.h"
+#include "platform/qt/Cursor.h"
+#include "platform/qt/InstrumentSurfaces.h"
+
+#include <QPoint>
 
 namespace k58 {
 
 struct TInstrumentPanel::TImpl {
-    explicit TImpl(TMotorForm& f) : form(f) {}
+    explicit TImpl(TMotorForm& f)
+        : form(f), surfaces(f.ClientWidget(), [&f] {
+              return QPoint(f.PaintBox1->Left(), f.PaintBox1->Top());
+          }) {
+        face = LoadPictureData(f.Image1->PictureData());
+    }
+
     TMotorForm& form;
+    TInstrumentSurfaces surfaces;
+    TBitmap face;
 };
 
 TInstrumentPanel::TInstrumentPanel(TMotorForm& form) : mImpl(std::make_unique<TImpl>(form)) {}
 TInstrumentPanel::~TInstrumentPanel() = default;
-void TInstrumentPanel::Draw() {}
+
+void TInstrumentPanel::Draw() {
+    TMotorForm& form = mImpl->form;
+    // The cursor is read at drawing time, not taken from the tick.
+    DrawInstruments(mImpl->surfaces.windowCanvas(), mImpl->surfaces.dialCanvas(), mImpl->face,
+                    form.DriveState().RoadSpeed, form.Width(),
+                    [&form] { return form.ScreenToClient(Mouse_CursorPos()).X; });
+    mImpl->surfaces.present();
+}
 
 void TMotorForm::DrawPanel() { mPanel->Draw(); }
 
