@@ -59,6 +59,12 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Fire() {
+    // A tick due while the window definition is still being applied waits
+    // for Loaded(), which starts the timer afresh.
+    if (Loading()) {
+        mTimer->stop();
+        return;
+    }
     if (OnTimer)
         RunHandler([this] { OnTimer(this); });
 }

@@ -1,0 +1,144 @@
+#include "platform/qt/ActnList.h"
+#include "platform/qt/Buttons.h"
+#include "platform/qt/ExtCtrls.h"
+#include "platform/qt/Forms.h"
+#include "platform/qt/StdCtrls.h"
+#include "platform/qt/Timers.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace k58 {
+namespace {
+
+template <class T> T* Make(TComponent* owner, const std::string& name) {
+    auto* component = new T(owner);
+    component->SetName(name);
+    return component;
+}
+
+// The window's components in creation order, made the way the window
+// definition makes them; the sound and input components stand in as plain
+// components.
+std::unique_ptr<TForm> MakeWindow() {
+    auto form = std::make_unique<TForm>(nullptr);
+    form->SetClientSize(569, 152);
+    for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"})
+        Make<TLabel>(form.get(), name);
+    Make<TPaintBox>(form.get(), "PaintBox1")->SetBounds(184, 24, 105, 105);
+    auto* image = Make<TImage>(form.get(), "Image1");
+    image->SetVisible(false);
+    std::array<TSpeedButton*, 6> buttons{};
+    for (int i = 0; i < 6; ++i) {
+        buttons[static_cast<size_t>(i)] =
+            Make<TSpeedButton>(form.get(), "SpeedButton" + std::to_string(i + 1));
+        buttons[static_cast<size_t>(i)]->SetBounds(312 + 40 * i, 32, 41, 41);
+        buttons[static_cast<size_t>(i)]->SetGroupIndex(1);
+    }
+    Make<TLabel>(form.get(), "Label7");
+    for (const char* name : {"DXWaveList1", "DXSound1", "DXInput1"})
+        Make<TComponent>(form.get(), name);
+    Make<TTimer>(form.get(), "Timer2");
+    for (const char* name : {"Timer1", "XPManifest1"})
+        Make<TComponent>(form.get(), name);
+    auto* list = Make<TActionList>(form.get(), "ActionList1");
+    int i = 0;
+    for (const char* name : {"AB", "AR", "AI", "AII", "AA", "AN"}) {
+        auto* action = Make<TAction>(form.get(), name);
+        action->SetCaption(std::string(name).substr(1));
+        list->Add(action);
+        buttons[static_cast<size_t>(i++)]->SetAction(action);
+    }
+    return form;
+}
+
+TEST(ComponentsTest, WindowEnumeratesItsComponentsInCreationOrderWithControlsFirst) {
+    auto form = MakeWindow();
+    const std::array<const char*, 28> names{
+        "Label1",       "Label2",       "Label3",       "Label4",
+        "Label5",       "Label6",       "PaintBox1",    "Image1",
+        "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4",
+        "SpeedButton5", "SpeedButton6", "Label7",       "DXWaveList1",
+        "DXSound1",     "DXInput1",     "Timer2",       "Timer1",
+        "XPManifest1",  "ActionList1",  "AB",           "AR",
+        "AI",           "AII",          "AA",           "AN"};
+    ASSERT_EQ(form->ComponentCount(), 28);
+    for (int i = 0; i < 28; ++i) {
+        SCOPED_TRACE(names[static_cast<size_t>(i)]);
+        EXPECT_EQ(form->Components(i)->Name(), names[static_cast<size_t>(i)]);
+        EXPECT_EQ(form->Components(i)->IsControl(), i < 15);
+    }
+    // Every control's widget lies on the client area under the control's name.
+    for (int i = 0; i < 15; ++i) {
+        auto* control = dynamic_cast<TWidgetControl*>(form->Components(i));
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->Widget()->parentWidget(), form->ClientWidget());
+        EXPECT_EQ(control->Widget()->objectName().toStdString(), control->Name());
+    }
+    EXPECT_EQ(form->FindComponent("Timer2")->ClassName(), std::string("TTimer"));
+}
+
+TEST(ComponentsTest, ControlsMoveOnTheClientAreaWhereverTheyAreVisible) {
+    auto form = MakeWindow();
+    form->Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->ClientWidget()));
+    auto* paintBox = static_cast<TPaintBox*>(form->FindComponent("PaintBox1"));
+    auto* image = static_cast<TImage*>(form->FindComponent("Image1"));
+    image->SetBounds(264, 120, 25, 17);
+    EXPECT_TRUE(paintBox->Widget()->isVisible());
+    EXPECT_FALSE(image->Widget()->isVisible());
+    // The hidden image is moved like any other control.
+    for (TWidgetControl* control :
+         {static_cast<TWidgetControl*>(paintBox), static_cast<TWidgetControl*>(image)}) {
+        const int left = control->Left();
+        const int top = control->Top();
+        control->SetLeft(left - 2);
+        control->SetTop(top + 2);
+        EXPECT_EQ(control->Left(), left - 2);
+        EXPECT_EQ(control->Top(), top + 2);
+        EXPECT_EQ(control->Widget()->pos(), QPoint(left - 2, top + 2));
+    }
+    EXPECT_EQ(paintBox->Width(), 105);
+    EXPECT_EQ(paintBox->Height(), 105);
+}
+
+TEST(ComponentsTest, DestroyingTheWindowFreesControlsWhoseWidgetsWentWithIt) {
+    auto form = MakeWindow();
+    form->Show();
+    auto* button = static_cast<TSpeedButton*>(form->FindComponent("SpeedButton3"));
+    QPointer<QWidget> widget = button->Widget();
+    form.reset();
+    EXPECT_TRUE(widget.isNull());
+}
+
+TEST(ComponentsTest, ImageHoldsItsPictureBytesAndDecodesThem) {
+    TImage image(nullptr);
+    EXPECT_TRUE(image.Picture().isNull());
+    QImage source(100, 100, QImage::Format_RGB888);
+    source.fill(QColor(10, 20, 30));
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(source.save(&buffer, "BMP"));
+    }
+    std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+    image.SetPictureData(data);
+    EXPECT_EQ(image.PictureData(), data);
+    ASSERT_FALSE(image.Picture().isNull());
+    EXPECT_EQ(image.Picture().size(), QSize(100, 100));
+    EXPECT_EQ(image.Picture().pixelColor(50, 50), QColor(10, 20, 30));
+    // Bytes that are no picture are kept but give no image.
+    image.SetPictureData({1, 2, 3});
+    EXPECT_EQ(image.PictureData().size(), 3u);
+    EXPECT_TRUE(image.Picture().isNull());
+}
+
+} // namespace
+} // namespace k58
