@@ -12,7 +12,9 @@ namespace {
 constexpr std::int64_t MaxPosition = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t MinPosition = std::numeric_limits<std::int32_t>::min();
 
-bool FitsIn32(std::int64_t value) { return value >= MinPosition && value <= MaxPosition; }
+bool FitsIn32(std::int64_t value) {
+    return value >= MinPosition && value <= MaxPosition;
+}
 
 } // namespace
 
@@ -29,7 +31,9 @@ std::int32_t TStream::Size() {
     return size;
 }
 
-void TStream::SetSize(std::int32_t newSize) { (void)newSize; }
+void TStream::SetSize(std::int32_t newSize) {
+    (void)newSize;
+}
 
 void TStream::SetSize(std::int64_t newSize) {
     if (!FitsIn32(newSize))

@@ -23,7 +23,9 @@ constexpr std::int64_t MaxPosition = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t ChunkHeaderSize = 8;
 constexpr std::int32_t RiffHeaderSize = 12;
 
-FourCC IdAt(const std::uint8_t* bytes) { return {bytes[0], bytes[1], bytes[2], bytes[3]}; }
+FourCC IdAt(const std::uint8_t* bytes) {
+    return {bytes[0], bytes[1], bytes[2], bytes[3]};
+}
 
 std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -70,14 +72,18 @@ std::int64_t DataSteps(std::int32_t size) {
 
 // ---- TWave ----
 
-TWave::~TWave() { Clear(); }
+TWave::~TWave() {
+    Clear();
+}
 
 void TWave::Clear() {
     SetSize(0);
     SetFormatSize(0);
 }
 
-std::int64_t TWave::DataCapacity() const noexcept { return DataSteps(mSize) * DataBlockStep; }
+std::int64_t TWave::DataCapacity() const noexcept {
+    return DataSteps(mSize) * DataBlockStep;
+}
 
 void TWave::SetSize(std::int32_t n) {
     n = std::max<std::int32_t>(n, 0);
@@ -91,7 +97,8 @@ void TWave::SetSize(std::int32_t n) {
 
 void TWave::SetFormatSize(std::int32_t n) {
     n = std::max<std::int32_t>(n, 0);
-    mFormat = ResizeBlock(mFormat, static_cast<std::size_t>(mFormatSize), static_cast<std::size_t>(n));
+    mFormat =
+        ResizeBlock(mFormat, static_cast<std::size_t>(mFormatSize), static_cast<std::size_t>(n));
     mFormatSize = n;
 }
 
@@ -198,7 +205,9 @@ std::int32_t TCustomWaveStream::Seek(std::int32_t offset, int origin) {
     return mPosition;
 }
 
-void TCustomWaveStream::SetSize(std::int32_t newSize) { (void)newSize; }
+void TCustomWaveStream::SetSize(std::int32_t newSize) {
+    (void)newSize;
+}
 
 std::int32_t TCustomWaveStream::ReadSamples(void* buffer, std::int32_t count) {
     (void)buffer;
@@ -214,11 +223,14 @@ std::int32_t TCustomWaveStream::WriteSamples(const void* buffer, std::int32_t co
 
 // ---- TCustomWaveStream2 ----
 
-TCustomWaveStream2::~TCustomWaveStream2() { TCustomWaveStream2::SetFormatSize(0); }
+TCustomWaveStream2::~TCustomWaveStream2() {
+    TCustomWaveStream2::SetFormatSize(0);
+}
 
 void TCustomWaveStream2::SetFormatSize(std::int32_t n) {
     n = std::max<std::int32_t>(n, 0);
-    mFormat = ResizeBlock(mFormat, static_cast<std::size_t>(mFormatSize), static_cast<std::size_t>(n));
+    mFormat =
+        ResizeBlock(mFormat, static_cast<std::size_t>(mFormatSize), static_cast<std::size_t>(n));
     mFormatSize = n;
 }
 
