@@ -31,6 +31,20 @@ class Display:
                 raise RuntimeError("Xvfb did not start")
             time.sleep(0.05)
 
+    def start_window_manager(self):
+        """Starts openbox, which frames windows, activates them on show and
+        asks them to close on alt+F4."""
+        self.wm = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        # Ready once it has claimed the screen's window-manager selection.
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            probe = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env(),
+                                   capture_output=True, text=True)
+            if "window id" in probe.stdout:
+                break
+            time.sleep(0.1)
+
     def env(self, **extra):
         env = dict(os.environ)
         env["DISPLAY"] = self.name
@@ -68,6 +82,8 @@ class Display:
         return Screenshot(path)
 
     def close(self):
+        if getattr(self, "wm", None):
+            self.wm.terminate()
         self.proc.terminate()
         try:
             self.proc.wait(5)

@@ -53,15 +53,13 @@ class WindowTest(unittest.TestCase):
         self.assertIsNone(self.proc.poll(), "program ended")
 
     def test_closing_the_window_ends_the_program_with_exit_code_0(self):
+        self.display.start_window_manager()
         self.proc = harness.start_program(self.display)
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window)
-        time.sleep(0.5)
-        self.display.xdotool("windowclose", window, check=False)
-        if self.proc.poll() is None:
-            # Without a window manager, ask the window to close via the keyboard.
-            self.display.xdotool("windowfocus", window, check=False)
-            self.display.xdotool("key", "--window", window, "alt+F4", check=False)
+        time.sleep(1.0)
+        self.display.xdotool("windowactivate", "--sync", window, check=False)
+        self.display.xdotool("key", "alt+F4")
         try:
             code = self.proc.wait(10)
         except subprocess.TimeoutExpired:
