@@ -1,0 +1,429 @@
+#include "platform/openal/Buffer.h"
+
+#include "platform/openal/Device.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace k58::openal {
+namespace {
+
+// DirectSound units: volume in hundredths of a decibel (0 full, -10000
+// silence), pan from -10000 (left only) to 10000 (right only).
+constexpr std::int32_t kVolumeMin = -10000;
+constexpr std::int32_t kVolumeMax = 0;
+constexpr std::int32_t kPanMin = -10000;
+constexpr std::int32_t kPanMax = 10000;
+constexpr double kHundredthsPerDecade = 2000.0; // 20 dB per factor of 10, in hundredths
+constexpr double kHalfPi = 1.57079632679489661923;
+// How far ahead of the play cursor the write cursor is reported.
+constexpr std::uint32_t kWriteAheadMs = 10;
+
+float GainOf(std::int32_t volume) {
+    if (volume <= kVolumeMin)
+        return 0.0f;
+    return static_cast<float>(std::pow(10.0, volume / kHundredthsPerDecade));
+}
+
+// A pan attenuates the far channel by |pan| hundredths of a dB. OpenAL pans a
+// mono source by its direction, so the source is placed at the angle at which
+// a constant-power pan gives that ratio between the channels (0 ahead,
+// +90 degrees fully right). The match is close, not exact.
+float AngleOf(std::int32_t pan) {
+    if (pan == 0)
+        return 0.0f;
+    const double ratio = std::pow(10.0, -std::abs(pan) / kHundredthsPerDecade);
+    const double angle = 2.0 * std::atan(1.0 / ratio) - kHalfPi;
+    return static_cast<float>(pan > 0 ? angle : -angle);
+}
+
+} // namespace
+
+ALenum SampleStore::AlFormat() const {
+    if (format.nChannels == 1)
+        return format.wBitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+    if (format.nChannels == 2)
+        return format.wBitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+    return 0;
+}
+
+std::uint32_t SampleStore::FrameBytes() const {
+    const std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
+    return format.nBlockAlign == 0 ? 0 : size - size % format.nBlockAlign;
+}
+
+SoundBuffer::SoundBuffer(SoundDevice* device, std::shared_ptr<SampleStore> store,
+                         std::uint32_t flags)
+    : mDevice(device), mStore(std::move(store)), mFlags(flags),
+      mFrequency(mStore->format.nSamplesPerSec) {
+    mDevice->AddRef();
+}
+
+SoundBuffer::SoundBuffer(SoundDevice* device)
+    : mDevice(device), mFlags(DSBCAPS_PRIMARYBUFFER), mPrimary(true) {
+    mDevice->AddRef();
+}
+
+SoundBuffer::~SoundBuffer() {
+    Detach();
+    mDevice->Forget(this);
+    if (mStore && mStore.use_count() == 1 && mStore->buffer != 0 && mDevice->Attached()) {
+        mDevice->MakeCurrent();
+        alDeleteBuffers(1, &mStore->buffer);
+        mStore->buffer = 0;
+    }
+    mStore.reset();
+    mDevice->Release();
+}
+
+std::uint32_t SoundBuffer::AddRef() { return ++mRefs; }
+
+std::uint32_t SoundBuffer::Release() {
+    const std::uint32_t left = --mRefs;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+std::uint32_t SoundBuffer::Size() const noexcept {
+    return mStore ? static_cast<std::uint32_t>(mStore->bytes.size()) : 0;
+}
+
+HRESULT SoundBuffer::Enter() const {
+    mDevice->Poll();
+    if (mStore && mStore->lost)
+        return DSERR_BUFFERLOST;
+    if (HasSource())
+        mDevice->MakeCurrent();
+    return DS_OK;
+}
+
+void SoundBuffer::CopySettings(const SoundBuffer& other) {
+    mFrequency = other.mFrequency;
+    mVolume = other.mVolume;
+    mPan = other.mPan;
+}
+
+bool SoundBuffer::Attach() {
+    if (mPrimary || HasSource() || !mDevice->Attached())
+        return true;
+    mDevice->MakeCurrent();
+    alGetError();
+    if (mStore->buffer == 0) {
+        alGenBuffers(1, &mStore->buffer);
+        if (alGetError() != AL_NO_ERROR) {
+            mStore->buffer = 0;
+            return false;
+        }
+        alBufferData(mStore->buffer, mStore->AlFormat(), mStore->bytes.data(),
+                     static_cast<ALsizei>(mStore->FrameBytes()),
+                     static_cast<ALsizei>(mStore->format.nSamplesPerSec));
+    }
+    alGenSources(1, &mSource);
+    if (alGetError() != AL_NO_ERROR) {
+        mSource = 0;
+        return false;
+    }
+    alSourcei(mSource, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcei(mSource, AL_BUFFER, static_cast<ALint>(mStore->buffer));
+    ApplySettings();
+    if (mPlaying) {
+        // A looped play started while there was no output starts now.
+        alSourcei(mSource, AL_LOOPING, AL_TRUE);
+        alSourcePlay(mSource);
+    }
+    mPlaying = false;
+    return alGetError() == AL_NO_ERROR;
+}
+
+void SoundBuffer::Detach() {
+    mPlaying = false;
+    mPosition = 0;
+    if (!HasSource())
+        return;
+    if (mDevice->Attached()) {
+        mDevice->MakeCurrent();
+        alSourceStop(mSource);
+        alSourcei(mSource, AL_BUFFER, 0);
+        alDeleteSources(1, &mSource);
+    }
+    mSource = 0;
+}
+
+void SoundBuffer::ApplySettings() {
+    const float pitch = static_cast<float>(mFrequency) /
+                        static_cast<float>(mStore->format.nSamplesPerSec);
+    alSourcef(mSource, AL_PITCH, pitch);
+    alSourcef(mSource, AL_GAIN, GainOf(mVolume));
+    const float angle = AngleOf(mPan);
+    alSource3f(mSource, AL_POSITION, std::sin(angle), 0.0f, -std::cos(angle));
+}
+
+void SoundBuffer::Unbind() {
+    mWasPlaying = false;
+    if (!HasSource())
+        return;
+    ALint state = AL_STOPPED;
+    alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+    if (state == AL_PLAYING || state == AL_PAUSED) {
+        ALint offset = 0;
+        alGetSourcei(mSource, AL_BYTE_OFFSET, &offset);
+        mPosition = static_cast<std::uint32_t>(offset);
+        mWasPlaying = state == AL_PLAYING;
+    }
+    alSourceStop(mSource);
+    alSourcei(mSource, AL_BUFFER, 0);
+}
+
+void SoundBuffer::Rebind() {
+    if (!HasSource())
+        return;
+    alSourcei(mSource, AL_BUFFER, static_cast<ALint>(mStore->buffer));
+    if (mWasPlaying) {
+        alSourcei(mSource, AL_BYTE_OFFSET, static_cast<ALint>(mPosition));
+        alSourcePlay(mSource);
+        mPosition = 0;
+    }
+    mWasPlaying = false;
+}
+
+std::uint32_t SoundBuffer::PlayPosition() const {
+    if (!HasSource())
+        return mPosition;
+    ALint state = AL_STOPPED;
+    alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+    if (state != AL_PLAYING && state != AL_PAUSED)
+        return mPosition;
+    ALint offset = 0;
+    alGetSourcei(mSource, AL_BYTE_OFFSET, &offset);
+    return static_cast<std::uint32_t>(offset);
+}
+
+HRESULT SoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if (mPrimary)
+        return DSERR_INVALIDCALL;
+    const std::uint32_t play = PlayPosition();
+    if (playCursor != nullptr)
+        *playCursor = play;
+    if (writeCursor != nullptr) {
+        const std::uint32_t align = mStore->format.nBlockAlign;
+        std::uint32_t ahead = mStore->format.nSamplesPerSec * kWriteAheadMs / 1000 * align;
+        ahead = std::min(ahead, Size() - Size() % align);
+        *writeCursor = Size() == 0 ? 0 : (play + ahead) % Size();
+    }
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::GetFrequency(std::uint32_t* frequency) {
+    if (frequency == nullptr)
+        return DSERR_INVALIDPARAM;
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    *frequency = mFrequency;
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::GetStatus(std::uint32_t* status) {
+    if (status == nullptr)
+        return DSERR_INVALIDPARAM;
+    *status = 0;
+    if (const HRESULT entered = Enter(); entered != DS_OK) {
+        *status = DSBSTATUS_BUFFERLOST;
+        return entered;
+    }
+    bool playing = mPlaying;
+    if (HasSource()) {
+        ALint state = AL_STOPPED;
+        alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+        playing = state == AL_PLAYING;
+    }
+    if (playing)
+        *status = DSBSTATUS_PLAYING | (mLooping ? DSBSTATUS_LOOPING : 0);
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
+                          std::uint32_t* audioBytes1, void** audioPtr2,
+                          std::uint32_t* audioBytes2, std::uint32_t flags) {
+    if (audioPtr1 == nullptr || audioBytes1 == nullptr)
+        return DSERR_INVALIDPARAM;
+    *audioPtr1 = nullptr;
+    *audioBytes1 = 0;
+    if (audioPtr2 != nullptr)
+        *audioPtr2 = nullptr;
+    if (audioBytes2 != nullptr)
+        *audioBytes2 = 0;
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if (mPrimary)
+        return DSERR_INVALIDCALL;
+    const std::uint32_t size = Size();
+    if ((flags & DSBLOCK_FROMWRITECURSOR) != 0) {
+        std::uint32_t write = 0;
+        GetCurrentPosition(nullptr, &write);
+        offset = write;
+    }
+    if ((flags & DSBLOCK_ENTIREBUFFER) != 0)
+        bytes = size;
+    if (offset >= size || bytes == 0 || bytes > size)
+        return DSERR_INVALIDPARAM;
+    if (mStore->locked)
+        return DSERR_INVALIDCALL;
+    std::uint8_t* base = mStore->bytes.data();
+    const std::uint32_t first = std::min(bytes, size - offset);
+    const std::uint32_t second = bytes - first;
+    if (second > 0 && (audioPtr2 == nullptr || audioBytes2 == nullptr))
+        return DSERR_INVALIDPARAM;
+    mStore->locked = true;
+    mStore->lockedPtr1 = base + offset;
+    mStore->lockedBytes1 = first;
+    mStore->lockedPtr2 = second > 0 ? base : nullptr;
+    mStore->lockedBytes2 = second;
+    *audioPtr1 = mStore->lockedPtr1;
+    *audioBytes1 = first;
+    if (second > 0) {
+        *audioPtr2 = mStore->lockedPtr2;
+        *audioBytes2 = second;
+    }
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* audioPtr2,
+                            std::uint32_t audioBytes2) {
+    if (mPrimary)
+        return DSERR_INVALIDCALL;
+    if (!mStore->locked)
+        return DSERR_INVALIDCALL;
+    // Only the regions of the outstanding lock, and no more bytes than they
+    // hold, are accepted back.
+    if (audioPtr1 != mStore->lockedPtr1 || audioBytes1 > mStore->lockedBytes1)
+        return DSERR_INVALIDPARAM;
+    if (audioPtr2 != nullptr &&
+        (audioPtr2 != mStore->lockedPtr2 || audioBytes2 > mStore->lockedBytes2))
+        return DSERR_INVALIDPARAM;
+    mStore->locked = false;
+    mStore->lockedPtr1 = mStore->lockedPtr2 = nullptr;
+    mStore->lockedBytes1 = mStore->lockedBytes2 = 0;
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    mDevice->Upload(*mStore);
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::Play(std::uint32_t /*reserved1*/, std::uint32_t /*priority*/,
+                          std::uint32_t flags) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    mLooping = (flags & DSBPLAY_LOOPING) != 0;
+    if (mPrimary) {
+        mPlaying = true;
+        return DS_OK;
+    }
+    if (!HasSource()) {
+        // No output: a looped play runs silently until there is one; a
+        // one-shot is over at once.
+        mPlaying = mLooping;
+        mPosition = 0;
+        return DS_OK;
+    }
+    alSourcei(mSource, AL_LOOPING, mLooping ? AL_TRUE : AL_FALSE);
+    ALint state = AL_STOPPED;
+    alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+    if (state == AL_PLAYING)
+        return DS_OK; // keeps playing; only the looping changes
+    if (state != AL_PAUSED) {
+        const std::uint32_t last = mStore->FrameBytes() - mStore->format.nBlockAlign;
+        alSourcei(mSource, AL_BYTE_OFFSET, static_cast<ALint>(std::min(mPosition, last)));
+    }
+    alSourcePlay(mSource);
+    // After the sound ends by itself the next play starts at the beginning.
+    mPosition = 0;
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::Stop() {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    mPlaying = false;
+    if (!HasSource())
+        return DS_OK;
+    ALint state = AL_STOPPED;
+    alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+    // Stopping keeps the position, so the next play goes on from there.
+    if (state == AL_PLAYING)
+        alSourcePause(mSource);
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if (mPrimary)
+        return DSERR_INVALIDCALL;
+    if (newPosition >= Size())
+        return DSERR_INVALIDPARAM;
+    const std::uint32_t position = newPosition - newPosition % mStore->format.nBlockAlign;
+    if (!HasSource()) {
+        mPosition = position;
+        return DS_OK;
+    }
+    ALint state = AL_STOPPED;
+    alGetSourcei(mSource, AL_SOURCE_STATE, &state);
+    if (state == AL_PLAYING || state == AL_PAUSED) {
+        // Never past the uploaded frames, where OpenAL refuses the offset.
+        const std::uint32_t last = mStore->FrameBytes() - mStore->format.nBlockAlign;
+        alSourcei(mSource, AL_BYTE_OFFSET, static_cast<ALint>(std::min(position, last)));
+    } else {
+        mPosition = position;
+    }
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::SetFrequency(std::uint32_t frequency) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    if (frequency == DSBFREQUENCY_ORIGINAL)
+        frequency = mStore->format.nSamplesPerSec;
+    // OpenAL would take any pitch and clamp it silently; the platform's range
+    // is enforced here and a rate outside it leaves the rate as it was.
+    if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX)
+        return DSERR_INVALIDPARAM;
+    mFrequency = frequency;
+    if (HasSource())
+        ApplySettings();
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::SetVolume(std::int32_t volume) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if ((mFlags & DSBCAPS_CTRLVOLUME) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    if (volume < kVolumeMin || volume > kVolumeMax)
+        return DSERR_INVALIDPARAM;
+    mVolume = volume;
+    if (HasSource())
+        ApplySettings();
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::SetPan(std::int32_t pan) {
+    if (const HRESULT entered = Enter(); entered != DS_OK)
+        return entered;
+    if ((mFlags & DSBCAPS_CTRLPAN) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    if (pan < kPanMin || pan > kPanMax)
+        return DSERR_INVALIDPARAM;
+    mPan = pan;
+    if (HasSource())
+        ApplySettings();
+    return DS_OK;
+}
+
+} // namespace k58::openal

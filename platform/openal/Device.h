@@ -1,0 +1,100 @@
+// The sound device object of the sound-device module, played through
+// OpenAL Soft.
+//
+// One SoundDevice owns one OpenAL device and context. Every buffer made on it
+// holds a reference to it, so the device stays open until the last buffer and
+// the last outside reference are released.
+//
+// When the output goes away (ALC_EXT_disconnect reports the device as no
+// longer connected) the device lets go of its OpenAL objects: every buffer
+// that existed then reports DSERR_BUFFERLOST from its calls, so its owner
+// reloads it, while buffers made afterwards work silently. About twice a
+// second, on the next call, the device tries to open the default output
+// again; once that succeeds every buffer gets its OpenAL objects back (with
+// the samples it holds) and works again.
+#pragma once
+
+#include "platform/DirectSound.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace k58::openal {
+
+class SoundBuffer;
+struct SampleStore;
+
+// How the device reaches OpenAL: opening the default output and asking
+// whether it is still connected. The module uses DefaultHooks(); a test build
+// can put its own in place to simulate an output that goes and comes back.
+struct DeviceHooks {
+    std::function<ALCdevice*()> open;
+    std::function<bool(ALCdevice*)> connected;
+};
+DeviceHooks DefaultHooks();
+
+// Result codes of the platform interface that only this module uses.
+constexpr HRESULT DSERR_CONTROLUNAVAIL = static_cast<HRESULT>(0x8878001Eu);
+// Lock flags.
+constexpr std::uint32_t DSBLOCK_FROMWRITECURSOR = 0x1;
+constexpr std::uint32_t DSBLOCK_ENTIREBUFFER = 0x2;
+// Buffer sizes the platform accepts.
+constexpr std::uint32_t DSBSIZE_MIN = 4;
+constexpr std::uint32_t DSBSIZE_MAX = 0x0FFFFFFF;
+
+class SoundDevice final : public IDirectSound {
+public:
+    // The implementation of DirectSoundCreate.
+    static HRESULT Create(const GUID* device, IDirectSound** directSound, IUnknown* outer,
+                          DeviceHooks hooks);
+
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
+                              IUnknown* outer) override;
+    HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
+                                 IDirectSoundBuffer** duplicate) override;
+    HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override;
+
+    // For the buffers.
+    // Notices a lost output, or tries to reopen one; call before every
+    // operation. Afterwards Attached() tells whether OpenAL objects exist.
+    void Poll();
+    bool Attached() const noexcept { return mContext != nullptr; }
+    // Makes this device's context the current one before OpenAL calls.
+    void MakeCurrent() const;
+    void Forget(SoundBuffer* buffer);
+    // Re-uploads shared samples; every buffer playing them keeps its state.
+    void Upload(SampleStore& store);
+    std::uint32_t CooperativeLevel() const noexcept { return mLevel; }
+
+private:
+    explicit SoundDevice(DeviceHooks hooks);
+    ~SoundDevice();
+
+    bool OpenOutput();
+    void CloseOutput();
+    void LoseOutput();
+    void Reattach();
+    SoundBuffer* Find(IDirectSoundBuffer* buffer) const;
+
+    // How long after a loss, and between attempts, the output is reopened.
+    static constexpr std::chrono::milliseconds kReopenInterval{500};
+
+    std::uint32_t mRefs = 1;
+    DeviceHooks mHooks;
+    ALCdevice* mDevice = nullptr;
+    ALCcontext* mContext = nullptr;
+    bool mDetectsLoss = false;
+    std::chrono::steady_clock::time_point mLastAttempt{};
+    std::vector<SoundBuffer*> mBuffers;
+    HWND mWindow = 0;
+    std::uint32_t mLevel = 0;
+};
+
+} // namespace k58::openal

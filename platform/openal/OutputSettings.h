@@ -1,0 +1,17 @@
+// Opening the default OpenAL output with the settings the program needs.
+#pragma once
+
+#include <AL/alc.h>
+
+namespace k58::openal {
+
+// The mixer's update period in sample frames. A rate change reaches the
+// output after at most one period plus the device's queue; the library's
+// default of 1024 frames (23 ms at 44.1 kHz) is too slow for the engine tone.
+constexpr int kPeriodFrames = 256;
+
+// Opens the default output; nullptr when there is none. The first call in
+// the process also hands OpenAL Soft the period setting above (see the .cpp).
+ALCdevice* OpenDefaultOutput();
+
+} // namespace k58::openal
