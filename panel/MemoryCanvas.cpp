@@ -18,6 +18,14 @@ std::uint32_t ToPixel(TColor color) noexcept {
     return Opaque | (color & 0xFFFFFFu);
 }
 
+// Drawing coordinates are limited to +-2^27, as on GDI, so that step
+// arithmetic stays inside 64 bits.
+constexpr std::int64_t MaxLineCoordinate = std::int64_t{1} << 27;
+
+std::int64_t ClampCoordinate(int v) noexcept {
+    return std::clamp<std::int64_t>(v, -MaxLineCoordinate, MaxLineCoordinate);
+}
+
 // Coordinates up to this magnitude keep every product in InStroke<int64_t>
 // below 2^62.
 constexpr int MaxExactCoordinate = 8192;
@@ -130,6 +138,10 @@ void TMemoryCanvas::Plot(int x, int y, std::uint32_t pixel) noexcept {
 }
 
 void TMemoryCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    x1 = static_cast<int>(ClampCoordinate(x1));
+    y1 = static_cast<int>(ClampCoordinate(y1));
+    x2 = static_cast<int>(ClampCoordinate(x2));
+    y2 = static_cast<int>(ClampCoordinate(y2));
     if (x2 < x1)
         std::swap(x1, x2);
     if (y2 < y1)
@@ -138,7 +150,7 @@ void TMemoryCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         return;
     // The border lies inside the covered area, so the rectangle never reaches
     // beyond x2 - 1, y2 - 1 whatever the pen width.
-    const int ring = std::max(Pen.Width, 1);
+    const int ring = static_cast<int>(std::clamp<std::int64_t>(Pen.Width, 1, MaxLineCoordinate));
     const int innerLeft = std::min(x1 + ring, x2);
     const int innerRight = std::max(x2 - ring, innerLeft);
     const int innerTop = std::min(y1 + ring, y2);
@@ -161,37 +173,38 @@ void TMemoryCanvas::LineTo(int x, int y) {
 }
 
 void TMemoryCanvas::ThinLine(TCanvasPoint from, TCanvasPoint to) {
-    // Bresenham along the major axis; the last point is left out, so lines
-    // joined end to start draw every pixel once.
+    // Bresenham along the major axis: at step i the minor axis has moved
+    // i * minor / major rounded, halves toward the start. The last point is
+    // left out, so lines joined end to start draw every pixel once. Only the
+    // steps that land on the surface are visited.
     const std::uint32_t pixel = ToPixel(Pen.Color);
-    const int dx = std::abs(to.X - from.X);
-    const int dy = std::abs(to.Y - from.Y);
-    const int sx = to.X >= from.X ? 1 : -1;
-    const int sy = to.Y >= from.Y ? 1 : -1;
-    int x = from.X;
-    int y = from.Y;
-    if (dx >= dy) {
-        int error = 2 * dy - dx;
-        for (int i = 0; i < dx; ++i) {
-            Plot(x, y, pixel);
-            if (error > 0) {
-                y += sy;
-                error -= 2 * dx;
-            }
-            error += 2 * dy;
-            x += sx;
-        }
-    } else {
-        int error = 2 * dx - dy;
-        for (int i = 0; i < dy; ++i) {
-            Plot(x, y, pixel);
-            if (error > 0) {
-                x += sx;
-                error -= 2 * dy;
-            }
-            error += 2 * dx;
-            y += sy;
-        }
+    const std::int64_t x0 = ClampCoordinate(from.X);
+    const std::int64_t y0 = ClampCoordinate(from.Y);
+    const std::int64_t x1 = ClampCoordinate(to.X);
+    const std::int64_t y1 = ClampCoordinate(to.Y);
+    const bool xMajor = std::abs(x1 - x0) >= std::abs(y1 - y0);
+    // Major axis a, minor axis b.
+    const std::int64_t a0 = xMajor ? x0 : y0;
+    const std::int64_t b0 = xMajor ? y0 : x0;
+    const std::int64_t da = std::abs(xMajor ? x1 - x0 : y1 - y0);
+    const std::int64_t db = std::abs(xMajor ? y1 - y0 : x1 - x0);
+    const std::int64_t sa = (xMajor ? x1 >= x0 : y1 >= y0) ? 1 : -1;
+    const std::int64_t sb = (xMajor ? y1 >= y0 : x1 >= x0) ? 1 : -1;
+    const std::int64_t limit = xMajor ? mWidth : mHeight;
+    // Steps i in [first, last) keep a0 + sa * i inside 0..limit-1.
+    std::int64_t first = sa > 0 ? -a0 : a0 - (limit - 1);
+    std::int64_t last = sa > 0 ? limit - a0 : a0 + 1;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, da);
+    for (std::int64_t i = first; i < last; ++i) {
+        const std::int64_t a = a0 + sa * i;
+        const std::int64_t b = b0 + sb * ((2 * i * db + da - 1) / (2 * da));
+        if (xMajor)
+            Plot(static_cast<int>(a), static_cast<int>(std::clamp<std::int64_t>(b, -1, mHeight)),
+                 pixel);
+        else
+            Plot(static_cast<int>(std::clamp<std::int64_t>(b, -1, mWidth)), static_cast<int>(a),
+                 pixel);
     }
 }
 
@@ -199,11 +212,13 @@ void TMemoryCanvas::WideLine(TCanvasPoint from, TCanvasPoint to, int width) {
     // Every pixel whose centre lies within width / 2 of the segment: a stroke
     // of that thickness with round ends.
     const std::uint32_t pixel = ToPixel(Pen.Color);
-    const int reach = (width + 1) / 2;
-    const int left = std::max(std::min(from.X, to.X) - reach, 0);
-    const int right = std::min(std::max(from.X, to.X) + reach, mWidth - 1);
-    const int top = std::max(std::min(from.Y, to.Y) - reach, 0);
-    const int bottom = std::min(std::max(from.Y, to.Y) + reach, mHeight - 1);
+    const std::int64_t reach = (std::int64_t{width} + 1) / 2;
+    const int left = static_cast<int>(std::max<std::int64_t>(std::min(from.X, to.X) - reach, 0));
+    const int right =
+        static_cast<int>(std::min<std::int64_t>(std::max(from.X, to.X) + reach, mWidth - 1));
+    const int top = static_cast<int>(std::max<std::int64_t>(std::min(from.Y, to.Y) - reach, 0));
+    const int bottom =
+        static_cast<int>(std::min<std::int64_t>(std::max(from.Y, to.Y) + reach, mHeight - 1));
     if (left > right || top > bottom)
         return;
     // Exact integer arithmetic for every line that can matter on a surface;
