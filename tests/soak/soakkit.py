@@ -1,0 +1,203 @@
+"""Helpers for long runs of the real program on top of the end-to-end harness:
+start with the output logged to a file, track the window as it moves, press
+lever buttons, watch memory and CPU in /proc, spot extra top-level windows
+(error boxes), and read the recorded sound."""
+
+import array
+import math
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness  # noqa: E402
+
+TITLE = "K-58"
+CLIENT_W, CLIENT_H = 569, 152
+LEVERS = "B R I II A N".split()
+
+
+def sound_env(display, sound, extra_env=None):
+    """The environment for the program: sound 'null', None (OpenAL's own
+    choice) or a WAV path recorded by OpenAL Soft's file writer."""
+    env = display.env(**(extra_env or {}))
+    if sound == "null":
+        env["ALSOFT_DRIVERS"] = "null"
+    elif sound:
+        conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
+        conf.write(f"[general]\ndrivers = wave\n[wave]\nfile = {sound}\n")
+        conf.close()
+        env["ALSOFT_DRIVERS"] = "wave"
+        env["ALSOFT_CONF"] = conf.name
+    return env
+
+
+class Program:
+    """The real program on a display, its stdout and stderr going to a file
+    (a pipe nobody reads would fill up and stall it on a long run)."""
+
+    def __init__(self, display, log_path, sound="null", binary=None, extra_env=None):
+        self.display = display
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        env = sound_env(display, sound, extra_env)
+        self.proc = subprocess.Popen([binary or harness.program_path()], env=env,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+        self.pid = self.proc.pid
+        self.window = None
+
+    def wait_window(self, timeout=20.0):
+        self.window = self.display.find_window(TITLE, timeout=timeout)
+        return self.window
+
+    def origin(self):
+        """Screen position of the client area's top-left corner; it moves a
+        few pixels at every gear change."""
+        # xwininfo's absolute position; xdotool's counts a window manager's
+        # frame offset twice.
+        info = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.display.env(),
+                              capture_output=True, text=True, timeout=10, check=True).stdout
+        pos = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            if key.startswith("Absolute upper-left"):
+                pos[key[-1]] = int(value)
+        return pos["X"], pos["Y"]
+
+    def lever_centre(self, name):
+        x, y = self.origin()
+        i = LEVERS.index(name)
+        return x + 312 + 40 * i + 20, y + 52
+
+    def click_lever(self, name):
+        x, y = self.lever_centre(name)
+        self.display.xdotool("mousemove", x, y, "click", 1)
+
+    def point(self, fx, fy=0.9):
+        """Moves the pointer to a point given as a fraction of the client
+        area (values outside 0..1 leave the window)."""
+        x, y = self.origin()
+        self.display.xdotool("mousemove", "--", int(x + fx * CLIENT_W), int(y + fy * CLIENT_H))
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def close_with_alt_f4(self, timeout=15.0):
+        """Closes the window through the window manager; returns the exit code
+        or None if the program did not end."""
+        self.display.xdotool("windowactivate", "--sync", self.window, check=False)
+        self.display.xdotool("key", "--window", self.window, "alt+F4", check=False)
+        self.display.xdotool("key", "alt+F4", check=False)
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.log.close()
+
+    def output(self):
+        self.log.flush()
+        with open(self.log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+
+def status_kb(pid, key):
+    """A memory figure (VmRSS, VmHWM ...) of a process in kB, or None."""
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith(key + ":"):
+                    return int(line.split()[1])
+    except FileNotFoundError:
+        return None
+    return None
+
+
+def cpu_ticks(pid):
+    """(state, user + system clock ticks) of a process."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return fields[0], int(fields[11]) + int(fields[12])
+
+
+def other_windows(display, main_window):
+    """Visible top-level windows other than the main window, with their
+    titles: message boxes ("K-58" error boxes, "Application Error")."""
+    out = display.xdotool("search", "--onlyvisible", "--name", ".", check=False)
+    found = []
+    for wid in out.split():
+        if wid == str(main_window):
+            continue
+        name = display.xdotool("getwindowname", wid, check=False)
+        if name in ("", "openbox"):
+            continue
+        found.append((wid, name))
+    return found
+
+
+def sanitizer_reports(text):
+    markers = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+               "SUMMARY: AddressSanitizer", "SUMMARY: UndefinedBehaviorSanitizer")
+    return [line for line in text.splitlines() if any(m in line for m in markers)]
+
+
+def read_wav(path):
+    """(rate, mono samples as floats) of a WAV written by OpenAL Soft's file
+    writer (32-bit float or 16-bit PCM, any channel count)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
+        raise ValueError(f"{path}: not a RIFF/WAVE file")
+    pos, fmt, samples = 12, None, None
+    while pos + 8 <= len(data):
+        cid, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
+        body = data[pos + 8:pos + 8 + size]
+        if cid == b"fmt ":
+            fmt = struct.unpack_from("<HHIIHH", body)
+        elif cid == b"data":
+            samples = body
+        pos += 8 + size + (size & 1)
+    if fmt is None or samples is None:
+        raise ValueError(f"{path}: no fmt or data chunk")
+    tag, channels, rate, _, align, bits = fmt
+    if bits == 32 and tag in (3, 0xFFFE):
+        values = array.array("f")
+    elif bits == 16:
+        values = array.array("h")
+    else:
+        raise ValueError(f"{path}: unsupported format tag {tag} bits {bits}")
+    usable = len(samples) - len(samples) % align
+    values.frombytes(samples[:usable])
+    scale = 1.0 / 32768 if bits == 16 else 1.0
+    mono = [values[i] * scale for i in range(0, len(values), channels)]
+    return rate, mono
+
+
+def rms_profile(samples, rate, window_s=0.1):
+    """RMS level of each successive window."""
+    n = max(1, int(rate * window_s))
+    out = []
+    for start in range(0, len(samples) - n + 1, n):
+        chunk = samples[start:start + n]
+        out.append(math.sqrt(sum(v * v for v in chunk) / n))
+    return out
+
+
+def wait_until(predicate, timeout, step=0.1):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
