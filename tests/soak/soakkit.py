@@ -20,15 +20,16 @@ CLIENT_W, CLIENT_H = 569, 152
 LEVERS = "B R I II A N".split()
 
 
-def sound_env(display, sound, extra_env=None):
+def sound_env(display, sound, extra_env=None, general=""):
     """The environment for the program: sound 'null', None (OpenAL's own
-    choice) or a WAV path recorded by OpenAL Soft's file writer."""
+    choice) or a WAV path recorded by OpenAL Soft's file writer; general:
+    more lines for the [general] section of its configuration."""
     env = display.env(**(extra_env or {}))
     if sound == "null":
         env["ALSOFT_DRIVERS"] = "null"
     elif sound:
         conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
-        conf.write(f"[general]\ndrivers = wave\n[wave]\nfile = {sound}\n")
+        conf.write(f"[general]\ndrivers = wave\n{general}\n[wave]\nfile = {sound}\n")
         conf.close()
         env["ALSOFT_DRIVERS"] = "wave"
         env["ALSOFT_CONF"] = conf.name
@@ -39,11 +40,11 @@ class Program:
     """The real program on a display, its stdout and stderr going to a file
     (a pipe nobody reads would fill up and stall it on a long run)."""
 
-    def __init__(self, display, log_path, sound="null", binary=None, extra_env=None):
+    def __init__(self, display, log_path, sound="null", binary=None, extra_env=None, general=""):
         self.display = display
         self.log_path = log_path
         self.log = open(log_path, "wb")
-        env = sound_env(display, sound, extra_env)
+        env = sound_env(display, sound, extra_env, general)
         self.proc = subprocess.Popen([binary or harness.program_path()], env=env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         self.pid = self.proc.pid
