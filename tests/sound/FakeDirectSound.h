@@ -1,0 +1,127 @@
+// A scriptable in-memory sound device for tests of the sound components.
+//
+// Creating a FakeDirectSound makes TDirectSound open it instead of the sound
+// module; destroying it restores the real lookup. Every call is logged
+// ("CreateSoundBuffer b1", "b1.Stop", "b2.SetFrequency 22000" ...), results
+// can be scripted per call, and buffers stay inspectable after release.
+#pragma once
+
+#include "platform/DirectSound.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace k58::test {
+
+class FakeDirectSound;
+
+class FakeSoundBuffer final : public IDirectSoundBuffer {
+public:
+    FakeSoundBuffer(FakeDirectSound* device, std::string name)
+        : name(std::move(name)), mDevice(device) {}
+
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+    HRESULT GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) override;
+    HRESULT GetFrequency(std::uint32_t* frequency) override;
+    HRESULT GetStatus(std::uint32_t* status) override;
+    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
+                 std::uint32_t* audioBytes1, void** audioPtr2, std::uint32_t* audioBytes2,
+                 std::uint32_t flags) override;
+    HRESULT Play(std::uint32_t reserved1, std::uint32_t priority, std::uint32_t flags) override;
+    HRESULT SetCurrentPosition(std::uint32_t newPosition) override;
+    HRESULT SetVolume(std::int32_t volume) override;
+    HRESULT SetPan(std::int32_t pan) override;
+    HRESULT SetFrequency(std::uint32_t frequency) override;
+    HRESULT Stop() override;
+    HRESULT Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* audioPtr2,
+                   std::uint32_t audioBytes2) override;
+
+    // The sound ends by itself (a one-shot buffer reaching its end).
+    void Finish() { playing = looping = false; }
+    bool Released() const { return refs == 0; }
+    // Makes the next call of method ("Stop", "Lock", "GetStatus" ...) return result.
+    void FailNext(const std::string& method, HRESULT result) {
+        nextResults[method].push_back(result);
+    }
+
+    std::string name;
+    DSBUFFERDESC desc{};
+    WAVEFORMATEX format{};
+    FakeSoundBuffer* original = nullptr; // set on duplicates
+    // The sample memory; duplicates share it.
+    std::shared_ptr<std::vector<std::uint8_t>> memory;
+    std::uint32_t frequency = 0;
+    std::uint32_t position = 0;
+    std::int32_t pan = 0;
+    std::int32_t volume = 0;
+    bool playing = false;
+    bool looping = false;
+    int refs = 1;
+    bool locked = false;
+    // Bytes given as the first region by Lock; 0 gives one region only.
+    std::uint32_t lockSplit = 0;
+    std::map<std::string, std::deque<HRESULT>> nextResults;
+
+private:
+    HRESULT Call(const std::string& method, const std::string& detail = {});
+    FakeDirectSound* mDevice;
+};
+
+class FakeDirectSound final : public IDirectSound {
+public:
+    // Becomes the device that TDirectSound opens.
+    FakeDirectSound();
+    // Restores the real lookup.
+    ~FakeDirectSound();
+    FakeDirectSound(const FakeDirectSound&) = delete;
+    FakeDirectSound& operator=(const FakeDirectSound&) = delete;
+
+    std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++refs); }
+    std::uint32_t Release() override;
+    HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
+                              IUnknown* outer) override;
+    HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
+                                 IDirectSoundBuffer** duplicate) override;
+    HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override;
+
+    // Instead of the fake, load the entry point from a module of this file
+    // name through the real loader (to see its errors).
+    void UseModule(std::string fileName) { mModule = std::move(fileName); }
+
+    // The entry point's own result; nonzero means no device.
+    HRESULT createResult = DS_OK;
+    int createCalls = 0;
+    // Results of the next CreateSoundBuffer / DuplicateSoundBuffer calls.
+    std::deque<HRESULT> createBufferResults;
+    std::deque<HRESULT> duplicateResults;
+    HRESULT cooperativeResult = DS_OK;
+    // Makes the next buffer created (or duplicated) fail its first call of method.
+    void FailOnNextBuffer(const std::string& method, HRESULT result) {
+        nextBufferResults[method].push_back(result);
+    }
+    std::map<std::string, std::deque<HRESULT>> nextBufferResults;
+    // Lock split given to buffers made from now on (see FakeSoundBuffer).
+    std::uint32_t lockSplit = 0;
+
+    int refs = 0;
+    std::vector<std::pair<HWND, std::uint32_t>> cooperativeCalls;
+    std::vector<std::unique_ptr<FakeSoundBuffer>> buffers;
+    std::vector<std::string> log;
+
+    FakeSoundBuffer* Buffer(const std::string& name) const;
+    // The buffers not yet released, in creation order.
+    std::vector<FakeSoundBuffer*> LiveBuffers() const;
+    // Log entries that contain text, in order.
+    std::vector<std::string> LogWith(const std::string& text) const;
+
+private:
+    std::string mModule;
+};
+
+} // namespace k58::test
