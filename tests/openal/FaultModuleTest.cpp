@@ -1,0 +1,118 @@
+// The test build of the sound-device module that fails on request, and the
+// loss and recovery of the output that it drives in the real implementation.
+#include "SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace k58 {
+namespace {
+
+using namespace soundtest;
+using namespace std::chrono_literals;
+
+class FaultModuleTest : public testing::Test {
+protected:
+    void SetUp() override {
+        UseNullOutput();
+        char pattern[] = "/tmp/k58-faults-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        mControl = std::string(pattern) + "/faults";
+        Faults("");
+        ::setenv("K58_DSOUND_FAULTS", mControl.c_str(), 1);
+        mCreate = LoadCreate(K58_FAULT_DSOUND_PATH);
+        ASSERT_NE(mCreate, nullptr);
+    }
+    void TearDown() override { ::unsetenv("K58_DSOUND_FAULTS"); }
+
+    void Faults(const std::string& words) { std::ofstream(mControl, std::ios::trunc) << words; }
+
+    static std::uint32_t Status(IDirectSoundBuffer* buffer, HRESULT expected = DS_OK) {
+        std::uint32_t status = 0;
+        EXPECT_EQ(buffer->GetStatus(&status), expected);
+        return status;
+    }
+
+    std::string mControl;
+    TDirectSoundCreate mCreate = nullptr;
+};
+
+TEST_F(FaultModuleTest, FailsCreationAndDuplicationOnRequest) {
+    Faults("fail-create");
+    Ref<IDirectSound> device;
+    EXPECT_EQ(mCreate(nullptr, device.Out(), nullptr), DSERR_NODRIVER);
+    EXPECT_FALSE(device);
+
+    Faults("");
+    ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    Ref<IDirectSoundBuffer> buffer(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    Ref<IDirectSoundBuffer> copy;
+    Faults("refuse-duplicate");
+    EXPECT_EQ(device->DuplicateSoundBuffer(buffer.Get(), copy.Out()), DSERR_OUTOFMEMORY);
+    EXPECT_FALSE(copy);
+    Faults("");
+    ASSERT_EQ(device->DuplicateSoundBuffer(buffer.Get(), copy.Out()), DS_OK);
+    EXPECT_EQ(copy->Play(0, 0, 0), DS_OK);
+}
+
+TEST_F(FaultModuleTest, LosesTheBuffersThatExistWhenANewTagAppears) {
+    Ref<IDirectSound> device;
+    ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    Ref<IDirectSoundBuffer> before(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    Faults("lose-buffers 1");
+    EXPECT_EQ(before->Play(0, 0, 0), DSERR_BUFFERLOST);
+    EXPECT_EQ(Status(before.Get(), DSERR_BUFFERLOST), DSBSTATUS_BUFFERLOST);
+    Ref<IDirectSoundBuffer> after(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    EXPECT_EQ(after->Play(0, 0, 0), DS_OK) << "a reloaded buffer works";
+    EXPECT_EQ(after->SetFrequency(30000), DS_OK) << "the same tag loses nothing more";
+    Faults("lose-buffers 2");
+    EXPECT_EQ(after->SetFrequency(30000), DSERR_BUFFERLOST);
+    Faults("");
+    EXPECT_EQ(before->Stop(), DSERR_BUFFERLOST) << "lost for good";
+}
+
+TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
+    Ref<IDirectSound> device;
+    ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    Ref<IDirectSoundBuffer> old(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    ASSERT_EQ(old->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+
+    Faults("device-gone");
+    void* p1 = nullptr;
+    std::uint32_t n1 = 0;
+    EXPECT_EQ(old->SetFrequency(30000), DSERR_BUFFERLOST);
+    EXPECT_EQ(Status(old.Get(), DSERR_BUFFERLOST), DSBSTATUS_BUFFERLOST);
+    EXPECT_EQ(old->Lock(0, 4, &p1, &n1, nullptr, nullptr, 0), DSERR_BUFFERLOST);
+    EXPECT_EQ(old->Play(0, 0, 0), DSERR_BUFFERLOST);
+    // A duplicate of lost memory is lost as well, and says so.
+    Ref<IDirectSoundBuffer> copy;
+    ASSERT_EQ(device->DuplicateSoundBuffer(old.Get(), copy.Out()), DS_OK);
+    EXPECT_EQ(copy->Play(0, 0, 0), DSERR_BUFFERLOST);
+
+    // Buffers made now can be filled and played, silently: a loop counts as
+    // playing, a one-shot is over at once.
+    Ref<IDirectSoundBuffer> loop(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    Ref<IDirectSoundBuffer> shot(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    ASSERT_TRUE(loop && shot);
+    EXPECT_EQ(loop->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    EXPECT_EQ(Status(loop.Get()), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
+    EXPECT_EQ(shot->Play(0, 0, 0), DS_OK);
+    EXPECT_EQ(Status(shot.Get()), 0u);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(old->Stop(), DSERR_BUFFERLOST) << "no output yet: still lost";
+
+    Faults("");
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(Status(old.Get()), 0u) << "the output is back; the lost buffer comes back stopped";
+    EXPECT_EQ(Status(loop.Get()), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
+    EXPECT_EQ(old->Play(0, 0, 0), DS_OK);
+    EXPECT_EQ(Status(old.Get()), DSBSTATUS_PLAYING);
+    EXPECT_EQ(copy->Play(0, 0, 0), DS_OK);
+}
+
+} // namespace
+} // namespace k58
