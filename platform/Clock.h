@@ -26,4 +26,14 @@ bool ClockIsInjected() noexcept;
 // simply ms from now.
 std::chrono::steady_clock::time_point ClockMomentAfter(std::uint32_t ms);
 
+#ifdef K58_TRACE_TIMING
+// Benchmark builds only (CMake option K58_TRACE_TIMING): appends the line
+// "<kind> <monotonic ns> <a> <b> <c>" to the file named by the environment
+// variable K58_TIMING_TRACE, if set.
+void TraceTiming(char kind, std::int64_t a = 0, std::int64_t b = 0, std::int64_t c = 0);
+#define K58_TRACE_TIMING_EVENT(...) ::k58::TraceTiming(__VA_ARGS__)
+#else
+#define K58_TRACE_TIMING_EVENT(...) ((void)0)
+#endif
+
 } // namespace k58

@@ -65,6 +65,7 @@ void TCustomDXTimer::SetEnabled(bool value) {
 }
 
 void TCustomDXTimer::SetInterval(std::uint32_t value) {
+    K58_TRACE_TIMING_EVENT('I', static_cast<std::int32_t>(value));
     if (mInterval == value)
         return;
     const auto request = static_cast<std::int32_t>(value);
@@ -144,6 +145,7 @@ void TCustomDXTimer::IdleTick(TObject* sender, bool& done) {
         mRateWindowStart = now;
     }
 
+    K58_TRACE_TIMING_EVENT('F', now, elapsed, mInterval);
     NotifyTimer(lagCount);
 
     // The handler may have changed the interval or taken time itself.

@@ -157,6 +157,10 @@ TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl
 }
 
 TApplication::~TApplication() {
+    // Owned components (the main window) go first, while the loop's
+    // resources they unhook from are still here.
+    while (ComponentCount() > 0)
+        delete Components(ComponentCount() - 1);
     if (Application == this) {
         Application = nullptr;
         SetExceptionReporter(nullptr);
@@ -225,9 +229,11 @@ void TApplication::ProcessMessages() {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     if (dispatcher == nullptr)
         return;
+    K58_TRACE_TIMING_EVENT('P');
     for (int round = 0; round < MaxPumpRounds; ++round)
         if (!dispatcher->processEvents(QEventLoop::AllEvents))
             break;
+    K58_TRACE_TIMING_EVENT('p');
 }
 
 void TApplication::SetIdleDeadline(std::uint32_t ms) noexcept {
