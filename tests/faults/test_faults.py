@@ -1,0 +1,240 @@
+"""Faults of the sound path and awkward moments to close the window, through
+the real program under Xvfb with a window manager.
+
+The sound faults use the test-only build of the sound module that fails on
+request (K58_FAULT_MODULE names it; a control file named by
+K58_DSOUND_FAULTS says which faults are on, and is read on every call so a
+fault can start in the middle of a drive). The missing-module case is
+covered by the end-to-end window tests.
+
+K58_SANITIZED=1: the program is a sanitizer build; every run's output is
+checked for sanitizer reports, leaks included."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "soak"))
+import soakkit  # noqa: E402
+from soakkit import harness  # noqa: E402
+
+SANITIZED = os.environ.get("K58_SANITIZED") == "1"
+CLOSE_TIMEOUT = 60 if SANITIZED else 15
+
+
+class FaultTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="k58-faults-")
+        self.display = harness.Display()
+        self.display.start_window_manager()
+        self.control = os.path.join(self.tmp, "faults")
+        self.set_faults("")
+        self.programs = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.stop()
+        self.display.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def set_faults(self, words):
+        with open(self.control + ".new", "w") as f:
+            f.write(words)
+        os.replace(self.control + ".new", self.control)
+
+    def start(self, sound="null", faulty=True, extra_env=None):
+        """Starts the program; with faulty, from a folder of its own beside
+        the failing sound module."""
+        binary = None
+        if faulty:
+            folder = tempfile.mkdtemp(dir=self.tmp)
+            binary = os.path.join(folder, "k58")
+            shutil.copy2(harness.program_path(), binary)
+            shutil.copy2(os.environ["K58_FAULT_MODULE"], os.path.join(folder, "k58-dsound.so"))
+        env = {"K58_DSOUND_FAULTS": self.control, **(extra_env or {})}
+        log = os.path.join(self.tmp, f"program{len(self.programs)}.log")
+        program = soakkit.Program(self.display, log, sound=sound, binary=binary, extra_env=env)
+        self.programs.append(program)
+        self.assertIsNotNone(program.wait_window(), "no window titled K-58")
+        time.sleep(0.5)
+        return program
+
+    def boxes(self, program):
+        return soakkit.other_windows(self.display, program.window)
+
+    def assert_answers(self, program):
+        """The engine readout follows the throttle in N."""
+        program.click_lever("N")
+        program.point(-0.5, 1.3)
+        time.sleep(0.5)
+        x, y = program.origin()
+        idle = self.display.screenshot(os.path.join(self.tmp, "idle.png"))
+        program.point(1.6, 1.3)
+        time.sleep(0.5)
+        revved = self.display.screenshot(os.path.join(self.tmp, "revved.png"))
+        box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
+        self.assertGreater(sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p)), 5,
+                           "the readouts do not follow the throttle")
+
+    def close_cleanly(self, program):
+        code = program.close_with_alt_f4(timeout=CLOSE_TIMEOUT)
+        output = program.output()
+        self.assertIsNotNone(code, "the program did not end when its window was closed")
+        self.assertEqual(soakkit.sanitizer_reports(output), [], output[-4000:])
+        self.assertEqual(code, 0, output[-4000:])
+
+    def drive(self, program, seconds):
+        """Revs and lets go in N, then accelerates in A."""
+        program.click_lever("N")
+        end = time.time() + seconds
+        while time.time() < end:
+            program.point(1.6, 1.3)
+            time.sleep(0.4)
+            program.point(0.0, 1.3)
+            time.sleep(0.3)
+
+    def loud(self, wav, start_s, end_s):
+        """Fraction of 100 ms windows in [start_s, end_s) of the recording
+        that carry sound."""
+        rate, samples = soakkit.read_wav(wav)
+        levels = soakkit.rms_profile(samples[int(start_s * rate):int(end_s * rate)], rate, 0.1)
+        self.assertTrue(levels, f"recording shorter than {end_s} s")
+        return sum(1 for v in levels if v > 0.01) / len(levels)
+
+    # -- no output device ------------------------------------------------------
+
+    def test_without_an_output_device_the_program_runs_silent_and_says_nothing(self):
+        cases = [
+            # The platform refuses to make a sound device at all.
+            ("device creation fails", dict(faulty=True), "fail-create"),
+            # OpenAL's only allowed backend can't open (the file writer
+            # without a file name).
+            ("no backend opens", dict(faulty=False, sound=None,
+                                      extra_env={"ALSOFT_DRIVERS": "wave",
+                                                 "ALSOFT_CONF": "/dev/null"}), ""),
+        ]
+        for name, kwargs, faults in cases:
+            with self.subTest(name):
+                self.set_faults(faults)
+                program = self.start(**kwargs)
+                self.drive(program, 2.0)
+                self.assertEqual(self.boxes(program), [], "a message appeared")
+                self.assertTrue(program.running())
+                self.assert_answers(program)
+                self.close_cleanly(program)
+
+    # -- buffers lost ----------------------------------------------------------
+
+    lost_run = None  # (recording, moment of the loss), shared by the two tests below
+
+    def run_with_buffers_lost(self):
+        """Drives, loses every buffer, drives on; checks the program comes
+        through it. Runs once for both tests."""
+        if FaultTest.lost_run is None:
+            wav = os.path.join(tempfile.mkdtemp(prefix="k58-lost-"), "lost.wav")
+            program = self.start(sound=wav)
+            self.drive(program, 2.0)
+            lost_at = time.time() - program_start_time(program)
+            self.set_faults("lose-buffers first")
+            self.drive(program, 3.0)
+            self.assertTrue(program.running(), "the program ended after its buffers were lost")
+            self.assertEqual(self.boxes(program), [], "a message appeared")
+            self.assert_answers(program)
+            self.close_cleanly(program)
+            FaultTest.lost_run = (wav, lost_at)
+        return FaultTest.lost_run
+
+    def test_buffers_lost_in_the_middle_of_a_drive_the_program_keeps_running(self):
+        wav, lost_at = self.run_with_buffers_lost()
+        self.assertGreater(self.loud(wav, 0.5, lost_at - 0.5), 0.8, "no sound before the loss")
+
+    # The looped tones are started once, at start-up; reloading their lost
+    # buffers leaves them stopped, and the beat's voices keep their lost
+    # buffers, so the drive stays silent after a loss. Remove the marker once
+    # the sound layer restarts what was playing.
+    @unittest.expectedFailure
+    def test_sound_comes_back_after_buffers_are_lost(self):
+        wav, lost_at = self.run_with_buffers_lost()
+        after = self.loud(wav, lost_at + 1.0, lost_at + 3.0)
+        print(f"buffers lost: {after:.0%} of the time after the loss has sound", file=sys.stderr)
+        self.assertGreater(after, 0.5, "silent after the loss")
+
+    # -- duplication refused -----------------------------------------------------
+
+    def test_refused_duplication_neither_stops_the_program_nor_piles_up_messages(self):
+        self.set_faults("refuse-duplicate")
+        program = self.start()
+        most = 0
+        end = time.time() + 4.0
+        while time.time() < end:
+            # Full throttle in N: a beat every 70 ms, each wanting a voice.
+            program.click_lever("N")
+            program.point(1.6, 1.3)
+            time.sleep(0.5)
+            most = max(most, len(self.boxes(program)))
+        self.assertLessEqual(most, 1, "error boxes piled up")
+        self.assertTrue(program.running())
+        for wid, _ in self.boxes(program):
+            self.display.xdotool("windowactivate", "--sync", wid, check=False)
+            self.display.xdotool("key", "Return", check=False)
+        time.sleep(0.5)
+        self.assert_answers(program)
+        self.close_cleanly(program)
+        print(f"refused duplication: at most {most} error box(es) at once", file=sys.stderr)
+
+    # -- output device gone ------------------------------------------------------
+
+    def test_output_device_gone_in_the_middle_of_a_drive_keeps_running_and_recovers(self):
+        wav = os.path.join(self.tmp, "gone.wav")
+        program = self.start(sound=wav)
+        self.drive(program, 1.5)
+        self.set_faults("device-gone")
+        self.drive(program, 2.0)
+        self.assertTrue(program.running(), "the program ended when its output went")
+        self.assertEqual(self.boxes(program), [], "a message appeared")
+        self.assert_answers(program)
+        # The output comes back; the file writer starts a new recording when
+        # the device opens again, and that recording has the drive's sound.
+        self.set_faults("")
+        self.drive(program, 3.0)
+        self.close_cleanly(program)
+        self.assertGreater(self.loud(wav, 1.0, 2.5), 0.5, "no sound once the output came back")
+
+    # -- closing at awkward moments ------------------------------------------------
+
+    def test_closing_during_a_gear_change_or_a_shake_ends_cleanly(self):
+        # Picking II in gear 1 runs the gear change: clunk and six beats
+        # 20 ms apart, then the shake. The window is closed at delays that
+        # fall into each.
+        for delay in (0.0, 0.06, 0.12, 0.2):
+            with self.subTest(delay=delay):
+                program = self.start(faulty=False)
+                x, y = program.lever_centre("II")
+                self.display.xdotool("mousemove", x, y, "click", "1", "sleep", delay,
+                                     "key", "alt+F4")
+                try:
+                    code = program.proc.wait(CLOSE_TIMEOUT)
+                except subprocess.TimeoutExpired:
+                    code = program.close_with_alt_f4(timeout=CLOSE_TIMEOUT)
+                output = program.output()
+                self.assertIsNotNone(code, "the program did not end when its window was closed")
+                self.assertEqual(soakkit.sanitizer_reports(output), [], output[-4000:])
+                self.assertEqual(code, 0, output[-4000:])
+                program.stop()
+
+
+def program_start_time(program):
+    """When the process started, in time.time() terms (from /proc)."""
+    with open(f"/proc/{program.pid}/stat") as f:
+        start_ticks = int(f.read().rsplit(")", 1)[1].split()[19])
+    with open("/proc/uptime") as f:
+        uptime = float(f.read().split()[0])
+    return time.time() - uptime + start_ticks / os.sysconf("SC_CLK_TCK")
+
+
+if __name__ == "__main__":
+    unittest.main()
