@@ -1,11 +1,10 @@
 #include "sound/DXClass.h"
 
+#include "platform/DynamicLibrary.h"
 #include "sound/SoundStrings.h"
 
 #include <algorithm>
 #include <cctype>
-#include <dlfcn.h>
-#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -25,34 +24,20 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
-void* OpenModule(const std::string& fileName) {
-    // A bare file name means the module installed next to the program.
-    if (fileName.find('/') == std::string::npos) {
-        std::error_code error;
-        const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-        if (!error) {
-            const auto path = self.parent_path() / fileName;
-            if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
-                return handle;
-        }
-    }
-    return ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-}
-
 // The modules loaded so far, by lower-cased file name. Freed when the
 // program ends.
 class ModuleCache {
 public:
     ~ModuleCache() {
         for (auto it = mModules.rbegin(); it != mModules.rend(); ++it)
-            ::dlclose(it->second);
+            FreeLibrary(it->second);
     }
-    void* Module(const std::string& fileName) {
+    HMODULE Module(const std::string& fileName) {
         const std::string key = LowerCase(fileName);
         for (const auto& [name, handle] : mModules)
             if (name == key)
                 return handle;
-        void* handle = OpenModule(fileName);
+        HMODULE handle = LoadLibrary(fileName);
         if (handle == nullptr)
             throw Exception(Format(strings::SNotLoaded, {fileName}));
         mModules.emplace_back(key, handle);
@@ -60,7 +45,7 @@ public:
     }
 
 private:
-    std::vector<std::pair<std::string, void*>> mModules;
+    std::vector<std::pair<std::string, HMODULE>> mModules;
 };
 
 ModuleCache& Modules() {
@@ -71,8 +56,8 @@ ModuleCache& Modules() {
 } // namespace
 
 void* LoadDllFunction(const std::string& fileName, const std::string& functionName) {
-    void* module = Modules().Module(fileName);
-    void* entry = ::dlsym(module, functionName.c_str());
+    HMODULE module = Modules().Module(fileName);
+    void* entry = GetProcAddress(module, functionName);
     if (entry == nullptr)
         throw Exception(Format(strings::SNotLoaded, {fileName}));
     return entry;

@@ -1,5 +1,6 @@
 #include "sound/DirectSoundWrappers.h"
 
+#include "platform/SoundModule.h"
 #include "sound/SoundStrings.h"
 #include "sound/Wave.h"
 
@@ -20,7 +21,7 @@ TDirectSoundCreate FindDirectSoundCreate() {
     if (const auto& lookup = CreateLookup())
         return lookup();
     return reinterpret_cast<TDirectSoundCreate>(
-        LoadDllFunction(kDirectSoundModuleName, "DirectSoundCreate"));
+        LoadDllFunction(kDirectSoundModule, kDirectSoundCreateName));
 }
 
 // Buffer flags for every mixable buffer; focus flags are added per device.

@@ -22,9 +22,6 @@ class TDirectSoundBuffer;
 K58_DECLARE_EXCEPTION(EDirectSoundError, EDirectXError);
 K58_DECLARE_EXCEPTION(EDirectSoundBufferError, EDirectSoundError);
 
-// The file name of the sound module that provides DirectSoundCreate.
-inline constexpr const char* kDirectSoundModuleName = "k58-dsound.so";
-
 // Test seam: how TDirectSound finds the DirectSoundCreate entry point. By
 // default it is loaded from the sound module with LoadDllFunction; tests set
 // a lookup that hands out an in-memory device (and may raise like the loader
