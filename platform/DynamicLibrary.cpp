@@ -14,7 +14,9 @@ bool IsFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-HMODULE Open(const std::string& path) { return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+HMODULE Open(const std::string& path) {
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
 } // namespace
 
@@ -57,6 +59,8 @@ void* GetProcAddress(HMODULE module, const std::string& name) {
     return ::dlsym(module, name.c_str());
 }
 
-bool FreeLibrary(HMODULE module) { return module != nullptr && ::dlclose(module) == 0; }
+bool FreeLibrary(HMODULE module) {
+    return module != nullptr && ::dlclose(module) == 0;
+}
 
 } // namespace k58

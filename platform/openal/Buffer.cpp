@@ -76,7 +76,9 @@ SoundBuffer::~SoundBuffer() {
     mDevice->Release();
 }
 
-std::uint32_t SoundBuffer::AddRef() { return ++mRefs; }
+std::uint32_t SoundBuffer::AddRef() {
+    return ++mRefs;
+}
 
 std::uint32_t SoundBuffer::Release() {
     const std::uint32_t left = --mRefs;
@@ -151,8 +153,8 @@ void SoundBuffer::Detach() {
 }
 
 void SoundBuffer::ApplySettings() {
-    const float pitch = static_cast<float>(mFrequency) /
-                        static_cast<float>(mStore->format.nSamplesPerSec);
+    const float pitch =
+        static_cast<float>(mFrequency) / static_cast<float>(mStore->format.nSamplesPerSec);
     alSourcef(mSource, AL_PITCH, pitch);
     alSourcef(mSource, AL_GAIN, GainOf(mVolume));
     const float angle = AngleOf(mPan);
@@ -247,8 +249,8 @@ HRESULT SoundBuffer::GetStatus(std::uint32_t* status) {
 }
 
 HRESULT SoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
-                          std::uint32_t* audioBytes1, void** audioPtr2,
-                          std::uint32_t* audioBytes2, std::uint32_t flags) {
+                          std::uint32_t* audioBytes1, void** audioPtr2, std::uint32_t* audioBytes2,
+                          std::uint32_t flags) {
     if (audioPtr1 == nullptr || audioBytes1 == nullptr)
         return DSERR_INVALIDPARAM;
     *audioPtr1 = nullptr;

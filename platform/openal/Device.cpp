@@ -83,9 +83,13 @@ HRESULT SoundDevice::Create(const GUID* device, IDirectSound** directSound, IUnk
 
 SoundDevice::SoundDevice(DeviceHooks hooks) : mHooks(std::move(hooks)) {}
 
-SoundDevice::~SoundDevice() { CloseOutput(); }
+SoundDevice::~SoundDevice() {
+    CloseOutput();
+}
 
-std::uint32_t SoundDevice::AddRef() { return ++mRefs; }
+std::uint32_t SoundDevice::AddRef() {
+    return ++mRefs;
+}
 
 std::uint32_t SoundDevice::Release() {
     const std::uint32_t left = --mRefs;

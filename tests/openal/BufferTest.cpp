@@ -76,8 +76,7 @@ TEST_F(BufferTest, DescriptionsAreCheckedAndPcmRecordsMayEndBeforeCbSize) {
     EXPECT_EQ(Create(desc, buffer), DS_OK);
 
     desc = Description(1000, &format);
-    EXPECT_EQ(mDevice->CreateSoundBuffer(&desc, buffer.Out(), mDevice.Get()),
-              DSERR_NOAGGREGATION);
+    EXPECT_EQ(mDevice->CreateSoundBuffer(&desc, buffer.Out(), mDevice.Get()), DSERR_NOAGGREGATION);
 }
 
 TEST_F(BufferTest, PrimaryBufferIsAStandInThatHoldsNoSamples) {
@@ -100,7 +99,8 @@ TEST_F(BufferTest, PrimaryBufferIsAStandInThatHoldsNoSamples) {
 }
 
 TEST_F(BufferTest, LockGivesOneRegionOrTwoWhenTheRangeWraps) {
-    Ref<IDirectSoundBuffer> buffer(MakeBuffer(mDevice.Get(), std::vector<std::int16_t>(500), 22050));
+    Ref<IDirectSoundBuffer> buffer(
+        MakeBuffer(mDevice.Get(), std::vector<std::int16_t>(500), 22050));
     void* p1 = nullptr;
     void* p2 = nullptr;
     std::uint32_t n1 = 0;

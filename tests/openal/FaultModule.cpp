@@ -92,8 +92,8 @@ public:
         }
         return mInner->GetStatus(status);
     }
-    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** p1, std::uint32_t* n1,
-                 void** p2, std::uint32_t* n2, std::uint32_t flags) override {
+    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** p1, std::uint32_t* n1, void** p2,
+                 std::uint32_t* n2, std::uint32_t flags) override {
         return Lost() ? DSERR_BUFFERLOST : mInner->Lock(offset, bytes, p1, n1, p2, n2, flags);
     }
     HRESULT Play(std::uint32_t reserved, std::uint32_t priority, std::uint32_t flags) override {
@@ -158,8 +158,8 @@ public:
         // Buffers handed out here are all FaultBuffers.
         auto* wrapped = static_cast<FaultBuffer*>(original);
         IDirectSoundBuffer* inner = nullptr;
-        const HRESULT result = mInner->DuplicateSoundBuffer(
-            wrapped != nullptr ? wrapped->Inner() : nullptr, &inner);
+        const HRESULT result =
+            mInner->DuplicateSoundBuffer(wrapped != nullptr ? wrapped->Inner() : nullptr, &inner);
         if (duplicate != nullptr)
             *duplicate = inner != nullptr ? new FaultBuffer(inner) : nullptr;
         return result;

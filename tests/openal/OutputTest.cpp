@@ -9,12 +9,12 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 namespace k58 {
@@ -199,8 +199,8 @@ TEST_F(OutputTest, ARateChangeReachesTheOutputWithin30Ms) {
             // Find the first long half period by scanning for when short ones stop.
             const auto& s = out.samples;
             double previous = -1.0;
-            for (auto k = static_cast<std::size_t>((calls[i] - 0.04) * out.rate) + 1;
-                 k < s.size(); ++k) {
+            for (auto k = static_cast<std::size_t>((calls[i] - 0.04) * out.rate) + 1; k < s.size();
+                 ++k) {
                 if ((s[k - 1] < 0.0f) != (s[k] < 0.0f)) {
                     const double t = double(k - 1) + s[k - 1] / double(s[k - 1] - s[k]);
                     if (previous >= 0.0 && t - previous > mid * out.rate) {

@@ -7,12 +7,12 @@
 
 #include <atomic>
 #include <cmath>
-#include <sys/stat.h>
-#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <thread>
 
 namespace k58::soundtest {
 namespace {
@@ -33,7 +33,9 @@ template <class T> T ReadLe(const std::vector<char>& bytes, std::size_t at) {
 
 } // namespace
 
-void UseNullOutput() { ::setenv("ALSOFT_DRIVERS", "null", 1); }
+void UseNullOutput() {
+    ::setenv("ALSOFT_DRIVERS", "null", 1);
+}
 
 std::string UseWaveOutput() {
     const std::string folder = MakeTempDirectory();
@@ -49,7 +51,8 @@ TDirectSoundCreate LoadCreate(const std::string& path) {
     HMODULE module = LoadLibrary(path);
     EXPECT_NE(module, nullptr) << path;
     // Kept loaded for the life of the process.
-    auto create = reinterpret_cast<TDirectSoundCreate>(GetProcAddress(module, kDirectSoundCreateName));
+    auto create =
+        reinterpret_cast<TDirectSoundCreate>(GetProcAddress(module, kDirectSoundCreateName));
     EXPECT_NE(create, nullptr);
     return create;
 }
@@ -65,8 +68,7 @@ WAVEFORMATEX Pcm16Mono(std::uint32_t rate) {
     return format;
 }
 
-std::vector<std::int16_t> Sine(double hertz, std::uint32_t rate, double seconds,
-                               double amplitude) {
+std::vector<std::int16_t> Sine(double hertz, std::uint32_t rate, double seconds, double amplitude) {
     const double periods = std::max(1.0, std::round(hertz * seconds));
     const auto count = static_cast<std::size_t>(std::lround(periods * rate / hertz));
     std::vector<std::int16_t> samples(count);
@@ -157,7 +159,8 @@ Recording ParseRecording(const std::vector<char>& bytes) {
 
 Recording ReadRecording(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     return ParseRecording(bytes);
 }
 
@@ -202,9 +205,8 @@ std::chrono::steady_clock::time_point OutputClock::Start(const Recording& record
             continue;
         const double seconds =
             double((size - recording.dataOffset) / recording.frameBytes) / recording.rate;
-        const auto start =
-            when - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                       std::chrono::duration<double>(seconds));
+        const auto start = when - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(seconds));
         if (!found || start < latest)
             latest = start;
         found = true;
