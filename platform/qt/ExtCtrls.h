@@ -18,7 +18,8 @@ public:
     const char* ClassName() const noexcept override { return "TPaintBox"; }
 };
 
-// Holds a picture (the bytes of an image file) for others to draw from. It
+// Holds a picture for others to draw from: the bytes of an image file, or of
+// a stored picture (class name, for a bitmap its byte count, then the file). It
 // is a control with a position, shown only when made visible.
 class TImage : public TWidgetControl {
 public:

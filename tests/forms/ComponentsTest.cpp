@@ -134,6 +134,17 @@ TEST(ComponentsTest, ImageHoldsItsPictureBytesAndDecodesThem) {
     ASSERT_FALSE(image.Picture().isNull());
     EXPECT_EQ(image.Picture().size(), QSize(100, 100));
     EXPECT_EQ(image.Picture().pixelColor(50, 50), QColor(10, 20, 30));
+    // The stored form carries the class name and, for a bitmap, the byte
+    // count in front of the file.
+    std::vector<std::uint8_t> stored{7, 'T', 'B', 'i', 't', 'm', 'a', 'p'};
+    const auto size = static_cast<std::uint32_t>(data.size());
+    for (int shift = 0; shift < 32; shift += 8)
+        stored.push_back(static_cast<std::uint8_t>(size >> shift));
+    stored.insert(stored.end(), data.begin(), data.end());
+    image.SetPictureData(stored);
+    EXPECT_EQ(image.PictureData(), stored);
+    ASSERT_FALSE(image.Picture().isNull());
+    EXPECT_EQ(image.Picture().pixelColor(0, 99), QColor(10, 20, 30));
     // Bytes that are no picture are kept but give no image.
     image.SetPictureData({1, 2, 3});
     EXPECT_EQ(image.PictureData().size(), 3u);
