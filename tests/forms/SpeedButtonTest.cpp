@@ -151,25 +151,38 @@ TEST_F(SpeedButtonTest, AnExceptionFromTheActionIsReportedAndTheButtonStaysUsabl
     EXPECT_EQ(runs[3], 1);
 }
 
-TEST_F(SpeedButtonTest, AnActionThatPumpsMessagesMayRunOtherClicksInsideIt) {
-    // A handler that processes pending events lets a queued click on another
-    // button run inside it, and both leave the group consistent.
-    actions[2]->OnExecute = [this](TObject*) {
+TEST_F(SpeedButtonTest, AnActionThatPumpsMessagesMayRunFurtherClicksInsideIt) {
+    // A handler that processes pending events lets queued clicks run inside
+    // it, on another button and on its own, and the group stays consistent.
+    auto postClick = [this](size_t i) {
+        const QPoint centre = Widget(i)->rect().center();
+        const QPoint global = Widget(i)->mapToGlobal(centre);
+        QCoreApplication::postEvent(Widget(i),
+                                    new QMouseEvent(QEvent::MouseButtonPress, centre, global,
+                                                    Qt::LeftButton, Qt::LeftButton, {}));
+        QCoreApplication::postEvent(Widget(i),
+                                    new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
+                                                    Qt::LeftButton, Qt::NoButton, {}));
+    };
+    int depth = 0;
+    int maxDepth = 0;
+    actions[2]->OnExecute = [&](TObject*) {
         ++runs[2];
-        QPoint centre = Widget(3)->rect().center();
-        QCoreApplication::postEvent(Widget(3), new QMouseEvent(QEvent::MouseButtonPress, centre,
-                                                               Widget(3)->mapToGlobal(centre),
-                                                               Qt::LeftButton, Qt::LeftButton, {}));
-        QCoreApplication::postEvent(Widget(3), new QMouseEvent(QEvent::MouseButtonRelease, centre,
-                                                               Widget(3)->mapToGlobal(centre),
-                                                               Qt::LeftButton, Qt::NoButton, {}));
-        QCoreApplication::processEvents();
-        EXPECT_EQ(runs[3], 1);
+        maxDepth = std::max(maxDepth, ++depth);
+        if (runs[2] == 1) {
+            postClick(3);
+            postClick(2);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(runs[3], 1);
+            EXPECT_EQ(runs[2], 2);
+        }
+        --depth;
     };
     ClickButton(2);
-    EXPECT_EQ(runs[2], 1);
+    EXPECT_EQ(runs[2], 2);
     EXPECT_EQ(runs[3], 1);
-    EXPECT_EQ(DownStates(), (std::array<bool, 6>{false, false, false, true, false, false}));
+    EXPECT_EQ(maxDepth, 2);
+    EXPECT_EQ(DownStates(), (std::array<bool, 6>{false, false, true, false, false, false}));
 }
 
 TEST_F(SpeedButtonTest, ButtonsOfOtherGroupsOrWithoutGroupAreIndependent) {
