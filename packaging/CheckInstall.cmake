@@ -5,6 +5,7 @@
 #    icon, and the AppStream metadata launches that desktop entry;
 #  - both files pass their validators when those are on the machine.
 # Usage: cmake -DBUILD_DIR=<build> -DSTAGE_DIR=<scratch> [-DSOURCE_DIR=<src>] -P CheckInstall.cmake
+cmake_minimum_required(VERSION 3.25)
 
 foreach(var BUILD_DIR STAGE_DIR)
     if(NOT DEFINED ${var})
