@@ -3,9 +3,11 @@
 // positions, and reference counting.
 #include "SoundTestSupport.h"
 
+#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -260,6 +262,7 @@ TEST_F(BufferTest, CooperativeLevelNeedsAWindowAndAKnownLevel) {
 
 TEST(DirectSoundCreateTest, RefusesWhatItCannotOpen) {
     UseNullOutput();
+    ::unsetenv("ALSOFT_CONF");
     TDirectSoundCreate create = LoadCreate(K58_DSOUND_PATH);
     EXPECT_EQ(create(nullptr, nullptr, nullptr), DSERR_INVALIDPARAM);
     IDirectSound* device = reinterpret_cast<IDirectSound*>(1);
@@ -268,6 +271,17 @@ TEST(DirectSoundCreateTest, RefusesWhatItCannotOpen) {
     EXPECT_EQ(device, nullptr);
     const GUID none{};
     ASSERT_EQ(create(&none, &device, nullptr), DS_OK);
+    // The short mixing period reached OpenAL (if this process opened its
+    // first device here), and the environment is as it was.
+    ALCdevice* output = alcGetContextsDevice(alcGetCurrentContext());
+    ALCint refresh = 0;
+    ALCint frequency = 0;
+    alcGetIntegerv(output, ALC_REFRESH, 1, &refresh);
+    alcGetIntegerv(output, ALC_FREQUENCY, 1, &frequency);
+    if (testing::UnitTest::GetInstance()->test_to_run_count() == 1) {
+        EXPECT_EQ(refresh, frequency / 256);
+    }
+    EXPECT_EQ(std::getenv("ALSOFT_CONF"), nullptr);
     device->Release();
 }
 
