@@ -1,5 +1,6 @@
 #include "panel/Instruments.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace k58 {
@@ -21,6 +22,8 @@ constexpr int SpeedMarkerBottom = 22;
 constexpr int RoadSpeedPerColumn = 5;
 constexpr int CentreLineTop = 0;
 constexpr int CentreLineBottom = 24;
+
+constexpr int CursorReach = 1 << 27;
 
 constexpr int NeedleHubX = 50;
 constexpr int NeedleHubY = 50;
@@ -50,7 +53,10 @@ TCanvasPoint NeedleEnd(int roadSpeed) {
 
 void DrawInstruments(TCanvas& window, TCanvas& dial, const TBitmap& dialFace, int roadSpeed,
                      int width, const std::function<int()>& cursorClientX) {
-    const int x = cursorClientX();
+    // The cursor is not limited to the client area; holding it to a range
+    // far beyond any surface keeps the marker arithmetic from overflowing and
+    // changes nothing visible.
+    const int x = std::clamp(cursorClientX(), -CursorReach, CursorReach);
     // Width counts the frame, so mid lies one side-frame width right of the
     // client area's middle.
     const int mid = width / 2;

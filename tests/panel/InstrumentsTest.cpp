@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace k58 {
 namespace {
@@ -107,6 +108,11 @@ TEST_F(InstrumentsTest, MarkerFarOutsideTheClientAreaIsClippedAway) {
     Draw(0, ClientWidth - 1);
     EXPECT_EQ(window.ColorAt(ClientWidth - 1, 7), clGreen);
     EXPECT_EQ(window.ColorAt(ClientWidth - 2, 7), clGreen);
+    // Extreme readings are clipped away just the same.
+    Draw(0, std::numeric_limits<int>::min());
+    EXPECT_EQ(window.ColorAt(1, 7), clBlack);
+    Draw(0, std::numeric_limits<int>::max());
+    EXPECT_EQ(window.ColorAt(ClientWidth - 1, 7), clBlack);
     // The bars and the centre line are drawn all the same; the bar's right
     // border at Width - 1 lies beyond the client area.
     EXPECT_EQ(window.ColorAt(Mid, 0), clWhite);
