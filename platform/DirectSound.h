@@ -2,7 +2,7 @@
 //
 // The sound wrappers talk to a device object and buffer objects through these
 // reference-counted interfaces. The implementation lives in a separate module
-// loaded at run time (see DirectSoundModule.h) that exports DirectSoundCreate.
+// loaded at run time (see SoundModule.h) that exports DirectSoundCreate.
 // Records, flags and result codes keep the platform's names and values.
 #pragma once
 
