@@ -45,6 +45,9 @@ class Program:
         self.log_path = log_path
         self.log = open(log_path, "wb")
         env = sound_env(display, sound, extra_env, general)
+        # In a sanitizer build: no leak reports for system libraries' own.
+        env.setdefault("LSAN_OPTIONS", "suppressions=" + os.path.join(
+            os.path.dirname(os.path.abspath(__file__)), "lsan.supp"))
         self.proc = subprocess.Popen([binary or harness.program_path()], env=env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         self.pid = self.proc.pid
