@@ -29,14 +29,6 @@ int DrawnCount(const TMemoryCanvas& canvas) {
     return n;
 }
 
-TEST(MemoryCanvasTest, StartsUndrawnWithBlackOnePixelPen) {
-    TMemoryCanvas canvas(8, 4);
-    EXPECT_EQ(DrawnCount(canvas), 0);
-    EXPECT_EQ(canvas.Pixel(0, 0), 0u); // transparent, so a background shows through
-    EXPECT_EQ(canvas.Pen.Color, clBlack);
-    EXPECT_EQ(canvas.Pen.Width, 1);
-}
-
 TEST(MemoryCanvasTest, RectangleCoversUpToButExcludingItsRightAndBottomEdge) {
     TMemoryCanvas canvas(10, 10);
     canvas.Pen.Color = clWhite;
