@@ -41,8 +41,10 @@ started=$(date +%s)
 
 results=()
 failed=0
-pass() { results+=("PASS  $1"); echo "PASS: $1"; }
-fail() { results+=("FAIL  $1"); echo "FAIL: $1" >&2; failed=1; }
+# Each result carries the seconds since the start, which shows where the time goes.
+at() { printf '%4d s' $(($(date +%s) - started)); }
+pass() { results+=("$(at)  PASS  $1"); echo "PASS: $1"; }
+fail() { results+=("$(at)  FAIL  $1"); echo "FAIL: $1" >&2; failed=1; }
 summary() {
     echo
     echo "== install check summary ($(($(date +%s) - started)) s)"
@@ -228,7 +230,13 @@ if [ -z "$window" ]; then
     must "window \"K-58\" appears after starting from the desktop entry"
 fi
 geometry=$(in_root "${x_env[@]}" xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
-pass "window \"K-58\" appeared (client $geometry)"
+# An error box is captioned "K-58" too; the main window is the one with the
+# fixed 569 x 152 client area.
+if [ "$geometry" = "569x152" ]; then
+    pass "window \"K-58\" appeared (client $geometry)"
+else
+    fail "window \"K-58\" is the main window (client $geometry, expected 569x152)"
+fi
 
 sleep 5
 boxes=$(in_root "${x_env[@]}" xdotool search --onlyvisible --name '^(K-58|Application Error)$' 2>/dev/null |
