@@ -205,3 +205,15 @@ def wait_until(predicate, timeout, step=0.1):
             return True
         time.sleep(step)
     return predicate()
+
+
+def recorded_seconds(path):
+    """How many seconds OpenAL Soft's file writer has written so far (it
+    writes in real time, so this is the recording's present moment)."""
+    with open(path, "rb") as f:
+        head = f.read(256)
+    fmt = head.find(b"fmt ")
+    rate = struct.unpack_from("<I", head, fmt + 12)[0]
+    align = struct.unpack_from("<H", head, fmt + 20)[0]
+    data = head.find(b"data") + 8
+    return max(0, os.path.getsize(path) - data) / align / rate
