@@ -280,21 +280,5 @@ TEST_F(WaveListTest, AssigningAnItemCopiesItsSettingsAndReloads) {
     EXPECT_THROW(copy->Assign(sound->Primary()), EConvertError);
 }
 
-TEST_F(WaveListTest, MainWindowSequenceRunsAndClosesCleanly) {
-    Start();
-    list->Items()->Initialize(sound);
-    Item(1)->Play(false);
-    for (int speed = 500; speed <= 4000; speed += 500) {
-        Item(1)->SetFrequency((speed - 500) * 10 + 22000);
-        Item(0)->Play(false);
-    }
-    EXPECT_EQ(Fake(Item(1)->MainBuffer())->frequency, 57000u);
-    EXPECT_TRUE(Fake(Item(1)->MainBuffer())->looping);
-    EXPECT_EQ(Item(0)->VoiceCount(), 8);
-    form.reset();
-    EXPECT_EQ(device.refs, 0);
-    EXPECT_TRUE(device.LiveBuffers().empty());
-}
-
 } // namespace
 } // namespace k58::test
