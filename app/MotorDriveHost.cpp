@@ -16,7 +16,9 @@ std::int32_t TMotorDriveHost::CursorClientX() {
     return mForm.ScreenToClient(Mouse_CursorPos()).X;
 }
 
-std::int32_t TMotorDriveHost::WindowWidth() { return mForm.Width(); }
+std::int32_t TMotorDriveHost::WindowWidth() {
+    return mForm.Width();
+}
 
 void TMotorDriveHost::SetCaption(TDriveLabel label, const std::string& text) {
     switch (label) {
@@ -36,7 +38,9 @@ void TMotorDriveHost::SetActionEnabled(TLeverAction action, bool enabled) {
     mForm.ActionFor(action)->SetEnabled(enabled);
 }
 
-std::uint32_t TMotorDriveHost::BeatInterval() { return mForm.Timer1->Interval(); }
+std::uint32_t TMotorDriveHost::BeatInterval() {
+    return mForm.Timer1->Interval();
+}
 
 void TMotorDriveHost::SetBeatInterval(std::int32_t milliseconds) {
     // The timer takes the request as 32 bits and stores a negative one as 0.
@@ -51,31 +55,55 @@ void TMotorDriveHost::SetSoundFrequency(int item, std::int32_t hertz) {
     mForm.DXWaveList1->Items()->Items(item)->SetFrequency(hertz);
 }
 
-void TMotorDriveHost::DrawInstruments() { mForm.DrawPanel(); }
+void TMotorDriveHost::DrawInstruments() {
+    mForm.DrawPanel();
+}
 
-void TMotorDriveHost::PumpMessages() { Application->ProcessMessages(); }
+void TMotorDriveHost::PumpMessages() {
+    Application->ProcessMessages();
+}
 
 void TMotorDriveHost::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-int TMotorDriveHost::ComponentCount() { return mForm.TComponent::ComponentCount(); }
+int TMotorDriveHost::ComponentCount() {
+    return mForm.TComponent::ComponentCount();
+}
 
 TControl* TMotorDriveHost::Control(int index) {
     return dynamic_cast<TControl*>(mForm.Components(index));
 }
 
-bool TMotorDriveHost::IsControl(int index) { return mForm.Components(index)->IsControl(); }
+bool TMotorDriveHost::IsControl(int index) {
+    return mForm.Components(index)->IsControl();
+}
 
-std::int32_t TMotorDriveHost::ControlLeft(int index) { return Control(index)->Left(); }
-std::int32_t TMotorDriveHost::ControlTop(int index) { return Control(index)->Top(); }
-void TMotorDriveHost::SetControlLeft(int index, std::int32_t left) { Control(index)->SetLeft(left); }
-void TMotorDriveHost::SetControlTop(int index, std::int32_t top) { Control(index)->SetTop(top); }
+std::int32_t TMotorDriveHost::ControlLeft(int index) {
+    return Control(index)->Left();
+}
+std::int32_t TMotorDriveHost::ControlTop(int index) {
+    return Control(index)->Top();
+}
+void TMotorDriveHost::SetControlLeft(int index, std::int32_t left) {
+    Control(index)->SetLeft(left);
+}
+void TMotorDriveHost::SetControlTop(int index, std::int32_t top) {
+    Control(index)->SetTop(top);
+}
 
-std::int32_t TMotorDriveHost::WindowLeft() { return mForm.Left(); }
-std::int32_t TMotorDriveHost::WindowTop() { return mForm.Top(); }
-void TMotorDriveHost::SetWindowLeft(std::int32_t left) { mForm.SetLeft(left); }
-void TMotorDriveHost::SetWindowTop(std::int32_t top) { mForm.SetTop(top); }
+std::int32_t TMotorDriveHost::WindowLeft() {
+    return mForm.Left();
+}
+std::int32_t TMotorDriveHost::WindowTop() {
+    return mForm.Top();
+}
+void TMotorDriveHost::SetWindowLeft(std::int32_t left) {
+    mForm.SetLeft(left);
+}
+void TMotorDriveHost::SetWindowTop(std::int32_t top) {
+    mForm.SetTop(top);
+}
 
 std::uint32_t TMotorDriveHost::ClockForSeed() {
     const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();

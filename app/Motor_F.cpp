@@ -47,8 +47,7 @@ QIcon CarriedIcon() {
     for (const char* name : {"k58.ico", "k58.png"}) {
         const auto bytes = assets::Find(name);
         QImage image;
-        if (!bytes.empty() &&
-            image.loadFromData(bytes.data(), static_cast<int>(bytes.size())))
+        if (!bytes.empty() && image.loadFromData(bytes.data(), static_cast<int>(bytes.size())))
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
@@ -82,7 +81,9 @@ TMotorForm::TMotorForm(TComponent* owner)
 
 TMotorForm::~TMotorForm() = default;
 
-TDriveHost& TMotorForm::DriveHost() noexcept { return *mHost; }
+TDriveHost& TMotorForm::DriveHost() noexcept {
+    return *mHost;
+}
 
 template <class T> T* TMotorForm::Make(const char* name) {
     auto* component = new T(this);
@@ -236,17 +237,35 @@ void TMotorForm::FormCreate(TObject*) {
     StartDriveTrain(mDrive, *mHost);
 }
 
-void TMotorForm::Timer2Timer(TObject*) { SimulationTick(mDrive, *mHost); }
+void TMotorForm::Timer2Timer(TObject*) {
+    SimulationTick(mDrive, *mHost);
+}
 
-void TMotorForm::Timer1Timer(TObject*, std::int32_t) { mHost->PlaySound(siEngineBeat); }
+void TMotorForm::Timer1Timer(TObject*, std::int32_t) {
+    mHost->PlaySound(siEngineBeat);
+}
 
-void TMotorForm::PickLever(TLeverPosition position) { k58::PickLever(mDrive, *mHost, position); }
+void TMotorForm::PickLever(TLeverPosition position) {
+    k58::PickLever(mDrive, *mHost, position);
+}
 
-void TMotorForm::ABExecute(TObject*) { PickLever(lpB); }
-void TMotorForm::ARExecute(TObject*) { PickLever(lpR); }
-void TMotorForm::AIExecute(TObject*) { PickLever(lpI); }
-void TMotorForm::AIIExecute(TObject*) { PickLever(lpII); }
-void TMotorForm::AAExecute(TObject*) { PickLever(lpA); }
-void TMotorForm::ANExecute(TObject*) { PickLever(lpN); }
+void TMotorForm::ABExecute(TObject*) {
+    PickLever(lpB);
+}
+void TMotorForm::ARExecute(TObject*) {
+    PickLever(lpR);
+}
+void TMotorForm::AIExecute(TObject*) {
+    PickLever(lpI);
+}
+void TMotorForm::AIIExecute(TObject*) {
+    PickLever(lpII);
+}
+void TMotorForm::AAExecute(TObject*) {
+    PickLever(lpA);
+}
+void TMotorForm::ANExecute(TObject*) {
+    PickLever(lpN);
+}
 
 } // namespace k58

@@ -3,6 +3,7 @@
 // instruments and the sound.
 #pragma once
 
+#include "app/XPManifest.h"
 #include "platform/qt/ActnList.h"
 #include "platform/qt/Buttons.h"
 #include "platform/qt/ExtCtrls.h"
@@ -11,7 +12,6 @@
 #include "platform/qt/Timers.h"
 #include "sim/DriveHost.h"
 #include "sim/DriveState.h"
-#include "app/XPManifest.h"
 
 #include <memory>
 

@@ -12,9 +12,8 @@ namespace k58 {
 
 struct TInstrumentPanel::TImpl {
     explicit TImpl(TMotorForm& f)
-        : form(f), surfaces(f.ClientWidget(), [&f] {
-              return QPoint(f.PaintBox1->Left(), f.PaintBox1->Top());
-          }) {
+        : form(f), surfaces(f.ClientWidget(),
+                            [&f] { return QPoint(f.PaintBox1->Left(), f.PaintBox1->Top()); }) {
         face = LoadPictureData(f.Image1->PictureData());
     }
 
@@ -35,6 +34,8 @@ void TInstrumentPanel::Draw() {
     mImpl->surfaces.present();
 }
 
-void TMotorForm::DrawPanel() { mPanel->Draw(); }
+void TMotorForm::DrawPanel() {
+    mPanel->Draw();
+}
 
 } // namespace k58

@@ -12,7 +12,9 @@ void TPersistent::Assign(const TPersistent* source) {
     AssignError(nullptr);
 }
 
-void TPersistent::AssignTo(TPersistent* dest) const { dest->AssignError(this); }
+void TPersistent::AssignTo(TPersistent* dest) const {
+    dest->AssignError(this);
+}
 
 void TPersistent::AssignError(const TPersistent* source) const {
     const std::string sourceName = source != nullptr ? source->ClassName() : "nil";
@@ -42,7 +44,9 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
     return nullptr;
 }
 
-void TComponent::Loaded() { mLoading = false; }
+void TComponent::Loaded() {
+    mLoading = false;
+}
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
     (void)component;

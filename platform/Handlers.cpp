@@ -8,7 +8,9 @@ namespace {
 std::atomic<TExceptionReporter> gReporter{nullptr};
 } // namespace
 
-void SetExceptionReporter(TExceptionReporter reporter) noexcept { gReporter = reporter; }
+void SetExceptionReporter(TExceptionReporter reporter) noexcept {
+    gReporter = reporter;
+}
 
 void ReportHandlerException(const std::exception& error) noexcept {
     if (TExceptionReporter reporter = gReporter.load()) {

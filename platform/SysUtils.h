@@ -26,7 +26,7 @@ private:
     class Name : public Base {                                                                     \
     public:                                                                                        \
         using Base::Base;                                                                          \
-        const char* ClassName() const noexcept override { return #Name; }                         \
+        const char* ClassName() const noexcept override { return #Name; }                          \
     }
 
 // Out of memory for a block of data.

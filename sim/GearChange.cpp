@@ -14,7 +14,9 @@ constexpr std::uint32_t kWindowJumpPause = 5;
 constexpr std::int32_t kIntervalStep = 10;
 
 // Each jump is a draw of 0..4 less 2: -2..+2 pixels.
-std::int32_t Jump(TRandom& random) { return random.Next(5) - 2; }
+std::int32_t Jump(TRandom& random) {
+    return random.Next(5) - 2;
+}
 
 void LowerBeatInterval(TDriveHost& host) {
     host.SetBeatInterval(static_cast<std::int32_t>(host.BeatInterval()) - kIntervalStep);

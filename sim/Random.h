@@ -13,8 +13,8 @@ public:
     // A value in 0..range-1 (range > 0).
     std::int32_t Next(std::int32_t range) noexcept {
         mSeed = mSeed * 0x08088405u + 1u;
-        return static_cast<std::int32_t>((static_cast<std::uint64_t>(mSeed) *
-                                          static_cast<std::uint32_t>(range)) >> 32);
+        return static_cast<std::int32_t>(
+            (static_cast<std::uint64_t>(mSeed) * static_cast<std::uint32_t>(range)) >> 32);
     }
 
 private:

@@ -57,8 +57,8 @@ void SimulationTick(TDriveState& state, TDriveHost& host) {
         state.Gear = 2;
 
     // 14. Automatic upshift; nested handlers may run while it pumps.
-    if (state.EngineSpeed >= kUpshiftEngineSpeed && state.Gear == 1 &&
-        state.LeverPosition != lpR && state.LeverPosition != lpI)
+    if (state.EngineSpeed >= kUpshiftEngineSpeed && state.Gear == 1 && state.LeverPosition != lpR &&
+        state.LeverPosition != lpI)
         GearChangeSequence(state, host, 2, kIdleEngineSpeed);
 
     // 15-16.

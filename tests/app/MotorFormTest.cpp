@@ -42,13 +42,15 @@ protected:
 };
 
 TEST_F(MotorFormTest, DefinitionCreatesTheComponentsInOrder) {
-    const std::vector<std::string> expected = {
-        "Label1",       "Label2",       "Label3",       "Label4",       "Label5",
-        "Label6",       "PaintBox1",    "Image1",       "SpeedButton1", "SpeedButton2",
-        "SpeedButton3", "SpeedButton4", "SpeedButton5", "SpeedButton6", "Label7",
-        "DXWaveList1",  "DXSound1",     "Timer2",       "Timer1",       "XPManifest1",
-        "ActionList1",  "AB",           "AR",           "AI",           "AII",
-        "AA",           "AN"};
+    const std::vector<std::string> expected = {"Label1",       "Label2",       "Label3",
+                                               "Label4",       "Label5",       "Label6",
+                                               "PaintBox1",    "Image1",       "SpeedButton1",
+                                               "SpeedButton2", "SpeedButton3", "SpeedButton4",
+                                               "SpeedButton5", "SpeedButton6", "Label7",
+                                               "DXWaveList1",  "DXSound1",     "Timer2",
+                                               "Timer1",       "XPManifest1",  "ActionList1",
+                                               "AB",           "AR",           "AI",
+                                               "AII",          "AA",           "AN"};
     ASSERT_EQ(form->TComponent::ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < form->TComponent::ComponentCount(); ++i) {
         EXPECT_EQ(form->Components(i)->Name(), expected[i]);
@@ -73,7 +75,7 @@ TEST_F(MotorFormTest, WindowAndControlsHaveTheirPlacesAndTexts) {
     EXPECT_FALSE(form->Image1->Visible());
 
     const std::vector<std::pair<TSpeedButton*, std::string>> buttons = {
-        {form->SpeedButton1, "B"}, {form->SpeedButton2, "R"},  {form->SpeedButton3, "I"},
+        {form->SpeedButton1, "B"},  {form->SpeedButton2, "R"}, {form->SpeedButton3, "I"},
         {form->SpeedButton4, "II"}, {form->SpeedButton5, "A"}, {form->SpeedButton6, "N"}};
     int left = 312;
     for (auto [button, caption] : buttons) {

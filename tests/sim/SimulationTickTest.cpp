@@ -168,8 +168,8 @@ TEST_F(TickTest, BeatIntervalFollowsEngineSpeedWithinItsLimits) {
     // Engine speed at step 22 is what stands after the limits; hold N and a
     // zero throttle so only the -2 per tick changes it.
     host.cursorX = 300;
-    const std::pair<std::int32_t, std::uint32_t> cases[] = {
-        {502, 250}, {702, 150}, {861, 71}, {862, 70}, {863, 70}, {4002, 70}};
+    const std::pair<std::int32_t, std::uint32_t> cases[] = {{502, 250}, {702, 150}, {861, 71},
+                                                            {862, 70},  {863, 70},  {4002, 70}};
     for (auto [start, expected] : cases) {
         state.EngineSpeed = start;
         state.LeverPosition = lpI; // no upshift
