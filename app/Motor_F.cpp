@@ -4,6 +4,7 @@
 #include "app/PanelBinding.h"
 #include "assets/Assets.h"
 #include "platform/Handlers.h"
+#include "platform/qt/AppIcon.h"
 #include "platform/qt/Application.h"
 #include "sim/GearChange.h"
 #include "sim/SimulationTick.h"
@@ -12,9 +13,6 @@
 #include "sound/SoundBank.h"
 #include "timer/DXTimer.h"
 
-#include <QIcon>
-#include <QImage>
-#include <QPixmap>
 
 #include <span>
 #include <type_traits>
@@ -41,17 +39,6 @@ const TFontData kLeverFont{"Times New Roman", 21, true};
 
 // Looped and MaxPlayingCount of the four sounds, by item.
 constexpr bool kItemLooped[] = {false, true, true, false};
-
-QIcon CarriedIcon() {
-    QIcon icon;
-    for (const char* name : {"k58.ico", "k58.png"}) {
-        const auto bytes = assets::Find(name);
-        QImage image;
-        if (!bytes.empty() && image.loadFromData(bytes.data(), static_cast<int>(bytes.size())))
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
-}
 
 // A picture as the window definition stores it: the class name as a
 // one-byte-length string, the file's length (32-bit little-endian), the file.
@@ -118,7 +105,7 @@ void TMotorForm::CreateComponents() {
     SetClientSize(kClientWidth, kClientHeight);
     SetLeft(kFormLeft);
     SetTop(kFormTop);
-    SetIcon(CarriedIcon());
+    SetIcon(MakeAppIcon(assets::Find("k58.ico"), assets::Find("k58.png")));
 
     auto label = [this](const char* name, int left, int top, const char* caption) {
         auto* l = Make<TLabel>(name);

@@ -2,6 +2,8 @@
 // loop until the window is closed. A failure while the window is built ends
 // the program with an error box and exit code 1.
 #include "app/Motor_F.h"
+#include "assets/Assets.h"
+#include "platform/qt/AppIcon.h"
 #include "platform/qt/Application.h"
 
 #include <QApplication>
@@ -10,6 +12,8 @@ int main(int argc, char** argv) {
     QApplication toolkit(argc, argv);
     k58::TApplication application;
     application.SetTitle("K-58");
+    QApplication::setWindowIcon(
+        k58::MakeAppIcon(k58::assets::Find("k58.ico"), k58::assets::Find("k58.png")));
 
     k58::TMotorForm* form = nullptr;
     try {
