@@ -14,6 +14,7 @@
 #include "timer/DXTimer.h"
 
 
+#include <algorithm>
 #include <span>
 #include <type_traits>
 #include <vector>
@@ -44,13 +45,14 @@ constexpr bool kItemLooped[] = {false, true, true, false};
 // one-byte-length string, the file's length (32-bit little-endian), the file.
 std::vector<std::uint8_t> PictureData(const std::string& className,
                                       std::span<const std::uint8_t> file) {
-    std::vector<std::uint8_t> data;
-    data.push_back(static_cast<std::uint8_t>(className.size()));
-    data.insert(data.end(), className.begin(), className.end());
     const auto size = static_cast<std::uint32_t>(file.size());
+    std::vector<std::uint8_t> data(1 + className.size() + 4 + file.size());
+    auto out = data.begin();
+    *out++ = static_cast<std::uint8_t>(className.size());
+    out = std::copy(className.begin(), className.end(), out);
     for (int shift = 0; shift < 32; shift += 8)
-        data.push_back(static_cast<std::uint8_t>(size >> shift));
-    data.insert(data.end(), file.begin(), file.end());
+        *out++ = static_cast<std::uint8_t>(size >> shift);
+    std::copy(file.begin(), file.end(), out);
     return data;
 }
 
