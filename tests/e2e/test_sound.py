@@ -1,0 +1,161 @@
+"""End to end: the real program's sound, recorded through OpenAL Soft's file
+writer while xdotool drives it under Xvfb with a window manager.
+
+One run, one recording, in stretches whose drive state is known:
+  idle      pointer at the neutral point: engine speed 500, engine tone at
+            22000 Hz, a beat every 250 ms
+  N, +1     lever N, pointer right of centre at throttle 1: engine speed
+            1100, engine tone at 28000 Hz, a beat every 70 ms
+  N, +2     pointer beyond the right edge, throttle 2: engine speed 1200,
+            engine tone at 29000 Hz
+  shifts    back at idle, II (gear 1 to 2) then I (gear 2 to 1): a clunk
+            each
+The tones play throughout, so the whole recording must be free of gaps and
+of steps larger than the carried sounds can make."""
+
+import math
+import os
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "soak"))
+import harness  # noqa: E402
+import soakkit  # noqa: E402
+import soundkit  # noqa: E402
+
+NATIVE = 44100  # rate of the engine tone, the beat and the rolling tone
+PITCH_BAND = (6.0, 280.0)  # where the engine tone's harmonics lie at these rates
+TEMPLATE_BAND = (20.0, 200.0)
+
+
+def engine_rate(engine_speed):
+    return (engine_speed - 500) * 10 + 22000
+
+
+class Recording:
+    """Drives the program and notes, for each stretch, where it lies in the
+    recording, from the size of the file being written (the writer works in
+    real time)."""
+
+    def __init__(self, display, tmp):
+        self.wav = os.path.join(tmp, "drive.wav")
+        self.program = soakkit.Program(display, os.path.join(tmp, "log"), sound=self.wav)
+        self.display = display
+        self.marks = {}
+
+    def frames(self):
+        # 44-odd header bytes, then 8 bytes a frame (float stereo).
+        return max(0, os.path.getsize(self.wav) - 44) // 8 if os.path.exists(self.wav) else 0
+
+    def mark(self, name):
+        self.marks[name] = self.frames()
+
+    def neutral(self):
+        """Client x = W / 2 (W the outer width), where the throttle is 0."""
+        self.client_x(self.outer_width // 2)
+
+    def client_x(self, cx):
+        x, y = self.program.origin()
+        self.display.xdotool("mousemove", "--", x + cx, y + 130)
+
+
+class SoundTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="k58-sound-")
+        cls.display = harness.Display()
+        cls.display.start_window_manager()
+        rec = cls.rec = Recording(cls.display, cls.tmp)
+        program = rec.program
+        try:
+            if not program.wait_window(timeout=30):
+                raise RuntimeError("no window titled K-58")
+            cls.display.xdotool("windowactivate", "--sync", program.window, check=False)
+            rec.outer_width = cls.outer_width(program)
+            rec.neutral()
+            time.sleep(1.0)
+            rec.mark("idle")
+            time.sleep(3.0)
+            rec.mark("idle_end")
+            program.click_lever("N")
+            # Throttle 1 at gain 7: (x - W/2) * 7 / W / 2 near 1.
+            rec.client_x(rec.outer_width // 2 + rec.outer_width * 2 // 7)
+            time.sleep(0.6)
+            rec.mark("n1")
+            time.sleep(3.0)
+            rec.mark("n1_end")
+            rec.client_x(rec.outer_width + 60)
+            time.sleep(0.6)
+            rec.mark("n2")
+            time.sleep(2.5)
+            rec.mark("n2_end")
+            # A negative throttle drops engine speed to 500 at once.
+            rec.client_x(-150)
+            time.sleep(0.3)
+            rec.neutral()
+            time.sleep(1.0)
+            rec.mark("ii")
+            program.click_lever("II")
+            rec.neutral()
+            time.sleep(1.5)
+            rec.mark("i")
+            program.click_lever("I")
+            rec.client_x(-150)
+            time.sleep(0.3)
+            rec.neutral()
+            time.sleep(1.2)
+            rec.mark("end")
+            cls.exit_code = program.close_with_alt_f4()
+        finally:
+            program.stop()
+        cls.rate, cls.mix = soundkit.read_recording(rec.wav)
+        if os.environ.get("K58_SOUND_KEEP"):
+            import pickle
+            with open(os.environ["K58_SOUND_KEEP"], "wb") as f:
+                pickle.dump((cls.rate, cls.mix, rec.marks), f)
+
+    @classmethod
+    def outer_width(cls, program):
+        out = soakkit.subprocess.run(["xwininfo", "-id", str(program.window)],
+                                     env=cls.display.env(), capture_output=True, text=True,
+                                     timeout=10).stdout
+        # Under openbox the frame adds a pixel on each side.
+        return int([l for l in out.splitlines() if "Width:" in l][0].split(":")[1]) + 2
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.close()
+
+    def stretch(self, name, end=None, trim=0.0):
+        a = self.rec.marks[name] + int(trim * self.rate)
+        b = self.rec.marks[end] if end else len(self.mix)
+        return self.mix[a:min(b, len(self.mix))]
+
+    def test_recording_is_whole_and_the_program_closed_cleanly(self):
+        self.assertEqual(self.exit_code, 0)
+        self.assertGreater(len(self.mix) / self.rate, 12.0)
+
+    def test_engine_tone_pitch_follows_engine_speed(self):
+        template = soundkit.looped_tone_spectrum("engine-tone.wav", 2.0, *TEMPLATE_BAND)
+        rates = {}
+        for name, speed in (("idle", 500), ("n1", 1100), ("n2", 1200)):
+            end = name + "_end"
+            seg = self.stretch(name, end)[:int(2.0 * self.rate)]
+            low, low_rate = soundkit.decimate_for_pitch(seg, self.rate)
+            spec = soundkit.log_spectrum(low, low_rate, *PITCH_BAND)
+            scale, score = soundkit.match_scale(template, spec, 0.35, 1.3)
+            rates[name] = (scale * NATIVE, engine_rate(speed), score)
+        print("\nengine tone rate, measured vs set:", rates, file=sys.stderr)
+        for name, (measured, expected, _) in rates.items():
+            self.assertAlmostEqual(measured / expected, 1.0, delta=0.02, msg=name)
+        ratio = rates["n1"][0] / rates["idle"][0]
+        print(f"ratio n1/idle {ratio:.4f} (expected {28000 / 22000:.4f})", file=sys.stderr)
+        self.assertAlmostEqual(ratio, 28000 / 22000, delta=0.02)
+
+
+if __name__ == "__main__":
+    unittest.main()
