@@ -26,11 +26,20 @@ public:
             show();
     }
 
+    // Whether one of this window's events is being handled now.
+    bool Handling() const noexcept { return mHandling > 0; }
+
 protected:
     bool event(QEvent* event) override {
+        // Handling this one deletes the window.
+        if (event->type() == QEvent::DeferredDelete)
+            return QWidget::event(event);
+        ++mHandling;
         if (event->type() == QEvent::WinIdChange && internalWinId() != 0 && mForm != nullptr)
             mForm->NativeWindowCreated();
-        return QWidget::event(event);
+        const bool handled = QWidget::event(event);
+        --mHandling;
+        return handled;
     }
 
     void closeEvent(QCloseEvent* event) override {
@@ -41,6 +50,7 @@ protected:
 
 private:
     TForm* mForm;
+    int mHandling = 0;
 };
 
 TForm::TForm(TComponent* owner) : TCustomForm(owner) {
@@ -61,6 +71,14 @@ TForm::TForm(TComponent* owner) : TCustomForm(owner) {
 TForm::~TForm() {
     if (auto* window = static_cast<FormWindow*>(mWindow.data())) {
         window->Detach();
+        // A form freed from one of its own window's handlers (OnClose, a
+        // creation hook) must not pull the window out from under the
+        // toolkit: it goes once the toolkit is done with it.
+        if (window->Handling()) {
+            window->hide();
+            window->deleteLater();
+            return;
+        }
         // Deletes the controls' widgets with it; the controls notice.
         delete window;
     }

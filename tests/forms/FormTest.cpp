@@ -143,5 +143,17 @@ TEST_F(FormTest, AnErrorInAWindowCreationHookIsReported) {
     EXPECT_EQ(ReportedMessages()[0], "hook failed");
 }
 
+TEST(FormLifetimeTest, FormFreedByItsOwnCloseHandlerLeavesNothingDangling) {
+    auto* form = new TForm(nullptr);
+    QPointer<QWidget> window = form->ClientWidget();
+    form->Show();
+    form->OnClose = [form](TObject*) { delete form; };
+    window->close();
+    EXPECT_FALSE(window.isNull());
+    EXPECT_FALSE(window->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
 } // namespace
 } // namespace k58
