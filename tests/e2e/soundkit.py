@@ -165,27 +165,88 @@ def decimate_for_pitch(samples, rate):
 
 # --- start times of a one-shot sound --------------------------------------
 
-def onsets(recording, rate, template, min_gap_s, threshold=0.5):
-    """Times (s) at which the template's samples begin in the recording, by
-    normalised cross-correlation: local maxima above threshold, at least
-    min_gap_s apart."""
-    n = len(template)
+def fft(values, inverse=False):
+    """Iterative radix-2 FFT of a list of complex numbers (length a power of 2)."""
+    a = list(values)
+    n = len(a)
+    j = 0
+    for i in range(1, n):
+        bit = n >> 1
+        while j & bit:
+            j ^= bit
+            bit >>= 1
+        j |= bit
+        if i < j:
+            a[i], a[j] = a[j], a[i]
+    sign = 1 if inverse else -1
+    length = 2
+    while length <= n:
+        half = length // 2
+        turns = [cmath.exp(sign * 2j * math.pi * k / length) for k in range(half)]
+        for start in range(0, n, length):
+            for k in range(half):
+                u = a[start + k]
+                v = a[start + k + half] * turns[k]
+                a[start + k] = u + v
+                a[start + k + half] = u - v
+        length <<= 1
+    return [v / n for v in a] if inverse else a
+
+
+def matched_scores(recording, template):
+    """Normalised cross-correlation of the template with the recording at
+    every start position: 1 where the recording is exactly the template,
+    about 1/sqrt(k) where k equally loud copies overlap."""
+    n = 1
+    while n < len(recording) + len(template):
+        n *= 2
+    x = fft([complex(v) for v in recording] + [0j] * (n - len(recording)))
+    t = fft([complex(v) for v in template] + [0j] * (n - len(template)))
+    corr = fft([a * b.conjugate() for a, b in zip(x, t)], inverse=True)
+    size = len(template)
     t_norm = math.sqrt(sum(v * v for v in template)) or 1.0
     energy = [0.0]
     for v in recording:
         energy.append(energy[-1] + v * v)
     scores = []
-    for i in range(len(recording) - n):
-        seg = recording[i:i + n]
-        e = energy[i + n] - energy[i]
-        dot = sum(a * b for a, b in zip(seg, template))
-        scores.append(dot / (t_norm * math.sqrt(e)) if e > 0 else 0.0)
-    gap = int(min_gap_s * rate)
+    for i in range(len(recording) - size + 1):
+        e = energy[i + size] - energy[i]
+        scores.append(corr[i].real / (t_norm * math.sqrt(e)) if e > 1e-12 else 0.0)
+    return scores
+
+
+def peaks(scores, rate, min_gap_s, floor):
+    """Times (s) of the local maxima of scores above floor, at least
+    min_gap_s apart."""
+    gap = max(1, int(min_gap_s * rate))
     found = []
     for i, s in enumerate(scores):
-        if s < threshold:
-            continue
-        lo, hi = max(0, i - gap), min(len(scores), i + gap + 1)
-        if s == max(scores[lo:hi]) and (not found or i - found[-1] >= gap):
-            found.append(i)
-    return [i / rate for i in found], scores
+        if s >= floor and s == max(scores[max(0, i - gap):i + gap + 1]):
+            if not found or i - found[-1] >= gap:
+                found.append(i)
+    return [i / rate for i in found]
+
+
+def beat_band(samples, rate, step=4):
+    """The 1-3 kHz band, where the beat has its rough edge and the tones
+    almost nothing, kept at one sample in step."""
+    band = biquad(biquad(samples, rate, "band", 1730.0, 0.6), rate, "band", 1730.0, 0.6)
+    return band[::step], rate / step
+
+
+def low_band(samples, rate, step=11):
+    """Below about 400 Hz, kept at one sample in step."""
+    return decimate(samples, step, rate, 400.0), rate / step
+
+
+def resample(samples, src_rate, out_rate):
+    """Linear interpolation to another rate."""
+    count = int(len(samples) * out_rate / src_rate)
+    out = []
+    for i in range(count):
+        pos = i * src_rate / out_rate
+        k = int(pos)
+        frac = pos - k
+        nxt = samples[k + 1] if k + 1 < len(samples) else samples[k]
+        out.append(samples[k] * (1.0 - frac) + nxt * frac)
+    return out

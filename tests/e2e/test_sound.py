@@ -157,5 +157,87 @@ class SoundTest(unittest.TestCase):
         self.assertAlmostEqual(ratio, 28000 / 22000, delta=0.02)
 
 
+    def beat_onsets(self, name, end, min_gap=0.03):
+        """Start times (s, from the stretch's start) of the engine beats."""
+        rate, beat = soundkit.read_asset("engine-beat.wav")
+        template, _ = soundkit.beat_band(beat[:int(0.1 * rate)], rate)
+        band, band_rate = soundkit.beat_band(self.stretch(name, end), self.rate)
+        scores = soundkit.matched_scores(band, template)
+        # Noise alone stays below about 0.15; a beat among seven stands at 0.3.
+        return soundkit.peaks(scores, band_rate, min_gap, 0.22)
+
+    def test_engine_beats_come_at_the_interval_engine_speed_sets(self):
+        for name, interval in (("idle", 0.250), ("n1", 0.070)):
+            found = self.beat_onsets(name, name + "_end")
+            span = (self.rec.marks[name + "_end"] - self.rec.marks[name]) / self.rate
+            gaps = sorted(b - a for a, b in zip(found, found[1:]))
+            mean = (found[-1] - found[0]) / (len(found) - 1) if len(found) > 1 else 0.0
+            median = gaps[len(gaps) // 2] if gaps else 0.0
+            print(f"\nbeats in {name}: {len(found)} in {span:.2f} s, mean interval "
+                  f"{mean * 1000:.1f} ms, median {median * 1000:.1f} ms (set {interval * 1000:.0f})",
+                  file=sys.stderr)
+            # The mixer starts a voice on its next period (about 6 ms) and
+            # the idle-driven timer fires a little late: a few ms either way.
+            self.assertGreaterEqual(len(found), 0.8 * span / interval, name)
+            self.assertLessEqual(len(found), 1.1 * span / interval + 1, name)
+            self.assertAlmostEqual(mean, interval, delta=0.1 * interval, msg=name)
+            self.assertAlmostEqual(median, interval, delta=0.1 * interval, msg=name)
+
+    def test_each_gear_change_sounds_a_clunk_and_six_quick_beats(self):
+        src_rate, clunk = soundkit.read_asset("clunk.wav")
+        template, low_rate = soundkit.low_band(soundkit.resample(clunk, src_rate, self.rate),
+                                               self.rate)
+        low, _ = soundkit.low_band(self.stretch("idle", "end"), self.rate)
+        scores = soundkit.matched_scores(low, template)
+        start = self.rec.marks["idle"] / self.rate
+        clunks = [start + t for t in soundkit.peaks(scores, low_rate, 0.5, 0.5)]
+        clicks = [self.rec.marks[m] / self.rate for m in ("ii", "i")]
+        print(f"\nclunks at {[round(t, 3) for t in clunks]} s, clicks at "
+              f"{[round(t, 3) for t in clicks]} s, scores "
+              f"{[round(max(scores[int((t - start) * low_rate) - 2:int((t - start) * low_rate) + 3]), 2) for t in clunks]}",
+              file=sys.stderr)
+        self.assertEqual(len(clunks), 2, "one clunk for each of the two gear changes and no other")
+        for clunk_at, click_at in zip(clunks, clicks):
+            self.assertGreater(clunk_at, click_at - 0.05)
+            self.assertLess(clunk_at, click_at + 0.8)
+            # Its impact reaches (nearly) full scale in the mix.
+            at = int(clunk_at * self.rate)
+            self.assertGreater(max(abs(v) for v in self.mix[at:at + int(0.3 * self.rate)]), 0.7)
+        # The six beats of each sequence, about 20 ms apart, right after it.
+        beats = [self.rec.marks["idle"] / self.rate + t
+                 for t in self.beat_onsets("idle", "end", min_gap=0.012)]
+        for clunk_at in clunks:
+            quick = [t for t in beats if clunk_at - 0.01 <= t <= clunk_at + 0.3]
+            self.assertGreaterEqual(len(quick), 6, f"beats after the clunk at {clunk_at:.2f} s")
+
+    def test_no_gaps_and_no_steps_beyond_what_the_sounds_contain(self):
+        # Largest sample steps of the carried sounds at their playback rates.
+        def step(asset, looped, rate=None):
+            src_rate, samples = soundkit.read_asset(asset)
+            return soundkit.largest_step_at(samples, rate or src_rate, self.rate, looped)
+
+        beat, clunk = step("engine-beat.wav", False), step("clunk.wav", False)
+        rolling = step("rolling-tone.wav", True, 15000)
+        stretches = {
+            # name: (from, to, engine tone rate, beat voices at once, clunks)
+            "idle": ("idle", "idle_end", 22000, 2, 0),
+            "n1": ("n1", "n1_end", 28000, 7, 0),
+            "n2": ("n2", "n2_end", 29000, 7, 0),
+            # Two gear changes: six beats on top of the running ones, engine
+            # speed up to 2500 (42000 Hz) after I.
+            "shifts": ("ii", "end", 42000, 2 + 7, 1),
+        }
+        for name, (a, b, tone_rate, voices, clunks) in stretches.items():
+            seg = self.stretch(a, b)
+            bound = (step("engine-tone.wav", True, tone_rate) + rolling + voices * beat
+                     + clunks * clunk)
+            worst = soundkit.largest_step(seg)
+            levels = soundkit.window_levels_db(seg, self.rate)
+            print(f"\n{name}: largest step {worst:.4f} (bound {bound:.4f}), quietest 20 ms "
+                  f"{min(levels):.1f} dB", file=sys.stderr)
+            self.assertLess(worst, bound, name)
+            # The engine tone alone keeps every 20 ms above -30 dB.
+            self.assertGreater(min(levels), -40.0, name)
+
 if __name__ == "__main__":
     unittest.main()
