@@ -52,6 +52,7 @@ void TWaveCollectionItem::Finalize() {
     if (!mInitialized)
         return;
     mInitialized = false;
+    mLoopStarted = false;
     FreeVoices();
     mBuffer.reset();
 }
@@ -73,12 +74,17 @@ void TWaveCollectionItem::Restore() {
     }
     if (!mBuffer)
         mBuffer = std::make_unique<TDirectSoundBuffer>(DeviceWrapper());
-    // A fresh device buffer replaces the old one, so a looped item that was
-    // playing stays silent until its next Play.
+    // A fresh device buffer replaces the old one. A looped item that was
+    // started starts again from the beginning, so the engine and rolling
+    // tones come back after the device lost their memory instead of
+    // staying silent for the rest of the run.
+    const bool resume = mLooped && mLoopStarted;
     mBuffer->LoadFromWave(mWave);
     mBuffer->SetFrequency(static_cast<std::uint32_t>(mFrequency));
     mBuffer->SetPan(mPan);
     mBuffer->SetVolume(mVolume);
+    if (resume)
+        mBuffer->Play(true);
 }
 
 TDirectSoundBuffer* TWaveCollectionItem::MainBuffer() {
@@ -120,6 +126,7 @@ void TWaveCollectionItem::Play(bool wait) {
         main()->Stop();
         main()->SetPosition(0);
         main()->Play(true);
+        mLoopStarted = true;
         return;
     }
 
@@ -170,6 +177,7 @@ void TWaveCollectionItem::SetFrequency(std::int32_t value) {
 void TWaveCollectionItem::SetLooped(bool value) {
     if (value == mLooped)
         return;
+    mLoopStarted = false;
     if (mInitialized) {
         // Only buffers that exist can be stopped; the new mode is taken
         // even if stopping fails.

@@ -81,6 +81,8 @@ private:
     std::int32_t mFrequency = 0;
     bool mInitialized = false;
     bool mLooped = false;
+    // A looped Play has started the main buffer since it was last stopped.
+    bool mLoopStarted = false;
     std::int32_t mMaxPlayingCount = 0;
     std::int32_t mPan = 0;
     std::int32_t mVolume = 0;

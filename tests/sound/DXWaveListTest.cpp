@@ -220,6 +220,26 @@ TEST_F(WaveListTest, LostBufferReloadsMainBuffersAndLeavesVoices) {
     EXPECT_TRUE(Fake(voice)->playing);
 }
 
+TEST_F(WaveListTest, AStartedLoopPlaysAgainAfterItsBufferWasLost) {
+    Start();
+    Item(1)->Play(false);
+    FakeSoundBuffer* oldTone = Fake(Item(1)->MainBuffer());
+    Item(0)->Play(false);
+    Fake(Item(0)->Voices(0))->Finish();
+    Fake(Item(0)->Voices(0))->FailNext("Stop", DSERR_BUFFERLOST);
+    Item(0)->Play(false);
+    FakeSoundBuffer* newTone = Fake(Item(1)->MainBuffer());
+    ASSERT_NE(newTone, oldTone);
+    EXPECT_TRUE(newTone->playing);
+    EXPECT_TRUE(newTone->looping);
+
+    // A loop stopped by a change of mode is not brought back.
+    Item(1)->SetLooped(false);
+    Item(1)->SetLooped(true);
+    Item(1)->Restore();
+    EXPECT_FALSE(Fake(Item(1)->MainBuffer())->playing);
+}
+
 TEST_F(WaveListTest, LoopedChangesStopWhatExistsAndNeverWedge) {
     Start();
     list->Items()->Initialize(sound); // items without main buffers
