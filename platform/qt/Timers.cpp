@@ -2,23 +2,59 @@
 
 #include "platform/Handlers.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <limits>
 
 namespace k58 {
+namespace {
 
-TTimer::TTimer(TComponent* owner) : TComponent(owner), mTimer(std::make_unique<QTimer>()) {
+const QEvent::Type kTickEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Runs a queued tick when the event loop, or a handler that pumps, delivers it.
+class TickReceiver final : public QObject {
+public:
+    explicit TickReceiver(std::function<void()> fire) : mFire(std::move(fire)) {}
+    bool event(QEvent* event) override {
+        if (event->type() != kTickEvent)
+            return QObject::event(event);
+        mFire();
+        return true;
+    }
+
+private:
+    std::function<void()> mFire;
+};
+
+} // namespace
+
+TTimer::TTimer(TComponent* owner)
+    : TComponent(owner), mTimer(std::make_unique<QTimer>()),
+      mReceiver(std::make_unique<TickReceiver>([this] { Fire(); })) {
     // A fixed schedule: a late tick is followed by an early one, so the
     // average rate holds.
     mTimer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(mTimer.get(), &QTimer::timeout, mTimer.get(), [this] { Fire(); });
+    QObject::connect(mTimer.get(), &QTimer::timeout, mTimer.get(), [this] { QueueTick(); });
     UpdateTimer();
 }
 
 TTimer::~TTimer() {
     mTimer->stop();
+}
+
+void TTimer::QueueTick() {
+    // Qt never re-enters a timer's own timeout while it runs, so the tick is
+    // queued instead of run here; like a window timer's message, at most
+    // one waits at a time.
+    if (mTickQueued)
+        return;
+    mTickQueued = true;
+    QCoreApplication::postEvent(mReceiver.get(), new QEvent(kTickEvent));
 }
 
 void TTimer::SetInterval(std::uint32_t value) {
@@ -59,6 +95,9 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Fire() {
+    mTickQueued = false;
+    if (!mTimer->isActive())
+        return; // stopped after the tick was queued
     // A tick due while the window definition is still being applied waits
     // for Loaded(), which starts the timer afresh.
     if (Loading()) {

@@ -7,14 +7,17 @@
 #include <cstdint>
 #include <memory>
 
+class QObject;
 class QTimer;
 
 namespace k58 {
 
 // Runs while Enabled, Interval > 0 and the component is not loading, so a
 // timer made enabled by a window definition starts once Loaded() has run.
-// The schedule is fixed (a late tick is followed by an early one). A handler
-// that pumps messages is not re-entered by its own timer.
+// The schedule is fixed (a late tick is followed by an early one). Each tick
+// is queued as a message, at most one at a time, so a handler that pumps
+// messages sees its own timer's ticks run nested inside it, as a window
+// timer's ticks do.
 class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent* owner);
@@ -37,9 +40,13 @@ public:
 
 private:
     void UpdateTimer();
+    void QueueTick();
     void Fire();
 
     std::unique_ptr<QTimer> mTimer;
+    // Receives the queued ticks.
+    std::unique_ptr<QObject> mReceiver;
+    bool mTickQueued = false;
     std::uint32_t mInterval = 1000;
     bool mEnabled = true;
 };
