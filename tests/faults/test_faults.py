@@ -59,7 +59,8 @@ class FaultTest(unittest.TestCase):
         log = os.path.join(self.tmp, f"program{len(self.programs)}.log")
         program = soakkit.Program(self.display, log, sound=sound, binary=binary, extra_env=env)
         self.programs.append(program)
-        self.assertIsNotNone(program.wait_window(), "no window titled K-58")
+        self.assertIsNotNone(program.wait_window(timeout=40), "no window titled K-58; output: "
+                             + program.output()[-2000:])
         time.sleep(0.5)
         return program
 
@@ -221,7 +222,9 @@ class FaultTest(unittest.TestCase):
                 except subprocess.TimeoutExpired:
                     code = program.close_with_alt_f4(timeout=CLOSE_TIMEOUT)
                 output = program.output()
-                self.assertIsNotNone(code, "the program did not end when its window was closed")
+                if code is None:
+                    self.fail("the program did not end when its window was closed; windows "
+                              f"{self.boxes(program)}, output: {output[-2000:]}")
                 self.assertEqual(soakkit.sanitizer_reports(output), [], output[-4000:])
                 self.assertEqual(code, 0, output[-4000:])
                 program.stop()
