@@ -15,6 +15,10 @@ TClockSource& Source() {
     return source;
 }
 
+// The moment of the last reading of the system clock. Read and written on
+// the user-interface thread only, like everything that uses the clock.
+std::chrono::steady_clock::time_point gLastReading;
+
 std::uint32_t SystemMilliseconds(std::chrono::steady_clock::time_point at) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
@@ -27,22 +31,34 @@ std::uint32_t SystemMilliseconds(std::chrono::steady_clock::time_point at) {
 std::uint32_t timeGetTime() {
     if (const TClockSource& source = Source())
         return source();
-    return SystemMilliseconds(std::chrono::steady_clock::now());
+    gLastReading = std::chrono::steady_clock::now();
+    return SystemMilliseconds(gLastReading);
 }
 
-void SetClockSource(TClockSource source) { Source() = std::move(source); }
+void SetClockSource(TClockSource source) {
+    Source() = std::move(source);
+}
 
-void ResetClockSource() { Source() = nullptr; }
+void ResetClockSource() {
+    Source() = nullptr;
+}
 
-bool ClockIsInjected() noexcept { return static_cast<bool>(Source()); }
+bool ClockIsInjected() noexcept {
+    return static_cast<bool>(Source());
+}
 
 std::chrono::steady_clock::time_point ClockMomentAfter(std::uint32_t ms) {
     const auto now = std::chrono::steady_clock::now();
     if (ClockIsInjected())
         return now + std::chrono::milliseconds(ms);
-    // The count advances on whole milliseconds of the system clock, so the
-    // moment is the start of the millisecond ms after the present one.
-    const auto whole = std::chrono::floor<std::chrono::milliseconds>(now);
+    // The count advances on whole milliseconds of the system clock. Counting
+    // from the millisecond of the last reading, not of the present moment,
+    // keeps a wait computed from that reading exact when a millisecond has
+    // begun in between; a reading older than that is not the caller's.
+    auto whole = std::chrono::floor<std::chrono::milliseconds>(gLastReading);
+    const auto current = std::chrono::floor<std::chrono::milliseconds>(now);
+    if (current - whole > std::chrono::milliseconds(1))
+        whole = current;
     return whole + std::chrono::milliseconds(ms);
 }
 

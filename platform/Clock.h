@@ -22,8 +22,9 @@ void ResetClockSource();
 bool ClockIsInjected() noexcept;
 
 // The moment on the monotonic system clock at which timeGetTime() will have
-// advanced by ms from its present reading. With an injected source this is
-// simply ms from now.
+// advanced by ms from its last reading, if that was made in the present or
+// the previous millisecond, else from its present reading. With an injected
+// source this is simply ms from now.
 std::chrono::steady_clock::time_point ClockMomentAfter(std::uint32_t ms);
 
 #ifdef K58_TRACE_TIMING

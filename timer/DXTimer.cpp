@@ -147,6 +147,7 @@ void TCustomDXTimer::IdleTick(TObject* sender, bool& done) {
 
     K58_TRACE_TIMING_EVENT('F', now, elapsed, mInterval);
     NotifyTimer(lagCount);
+    K58_TRACE_TIMING_EVENT('f');
 
     // The handler may have changed the interval or taken time itself.
     if (Application != nullptr) {

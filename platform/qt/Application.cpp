@@ -46,7 +46,8 @@ QEvent::Type MessageEventType() {
 // A message posted to the application's own window.
 class TMessageEvent : public QEvent {
 public:
-    explicit TMessageEvent(const TMessage& message) : QEvent(MessageEventType()), mMessage(message) {}
+    explicit TMessageEvent(const TMessage& message)
+        : QEvent(MessageEventType()), mMessage(message) {}
     TMessage mMessage;
 };
 
@@ -139,8 +140,8 @@ TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl
         mImpl->wakeNotifier =
             std::make_unique<QSocketNotifier>(mImpl->wakeFd, QSocketNotifier::Read);
         const int fd = mImpl->wakeFd;
-        QObject::connect(mImpl->wakeNotifier.get(), &QSocketNotifier::activated,
-                         &mImpl->window, [fd] {
+        QObject::connect(mImpl->wakeNotifier.get(), &QSocketNotifier::activated, &mImpl->window,
+                         [fd] {
                              std::uint64_t expirations = 0;
                              while (read(fd, &expirations, sizeof expirations) > 0) {
                              }
@@ -150,10 +151,9 @@ TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl
     mImpl->wakeTimer.setTimerType(Qt::PreciseTimer);
 
     if (qApp != nullptr)
-        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, &mImpl->window,
-                         [this](Qt::ApplicationState state) {
-                             SetActive(state == Qt::ApplicationActive);
-                         });
+        QObject::connect(
+            qApp, &QGuiApplication::applicationStateChanged, &mImpl->window,
+            [this](Qt::ApplicationState state) { SetActive(state == Qt::ApplicationActive); });
 }
 
 TApplication::~TApplication() {
@@ -171,8 +171,10 @@ TApplication::~TApplication() {
 }
 
 void TApplication::SetTitle(const std::string& title) {
+    // Kept here only: Qt appends an application display name to the title of
+    // every other window ("Application Error — K-58"), and the task bar shows
+    // the main window's own caption anyway.
     mTitle = title;
-    QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
 }
 
 void TApplication::SetActive(bool active) {
@@ -281,7 +283,10 @@ bool TApplication::WaitForEvent(bool idleWantsMore) {
     if (ms == 0)
         return false;
     if (mImpl->wakeFd >= 0) {
-        const auto moment = ClockMomentAfter(ms).time_since_epoch();
+        const auto moment =
+            (mHasIdleDeadline ? ClockMomentAfter(ms)
+                              : std::chrono::steady_clock::now() + std::chrono::milliseconds(ms))
+                .time_since_epoch();
         itimerspec spec{};
         spec.it_value.tv_sec =
             static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(moment).count());
@@ -341,12 +346,13 @@ std::string TApplication::ExceptionClassName(const std::exception& error) {
 std::string TApplication::StartupErrorText(const std::exception& error, const void* address) {
     const std::string message = error.what();
     const std::string end = (!message.empty() && message.back() == '.') ? "" : ".";
-    return Format("Exception %s in module %s at %s.\r\n%s%s\r\n",
-                  {ExceptionClassName(error), ModuleFileName(), AddressText(address), message, end});
+    return Format(
+        "Exception %s in module %s at %s.\r\n%s%s\r\n",
+        {ExceptionClassName(error), ModuleFileName(), AddressText(address), message, end});
 }
 
 __attribute__((noinline)) void TApplication::ShowStartupError(const std::exception& error,
-                                                               const void* address) {
+                                                              const void* address) {
     // C++ keeps no record of where an exception was raised; the nearest
     // honest code address is the place in the program that caught it.
     if (address == nullptr)

@@ -38,7 +38,7 @@ public:
     TApplication();
     ~TApplication() override;
 
-    // The application title, also Qt's application display name.
+    // The application title: the caption of the error boxes.
     void SetTitle(const std::string& title);
     const std::string& Title() const noexcept { return mTitle; }
 
@@ -79,9 +79,10 @@ public:
     bool Terminated() const noexcept { return mTerminated; }
 
     // Lets the idle handler that sets Done false say how long the loop may
-    // wait for an event before the next idle step: at most ms milliseconds
-    // of the millisecond clock. Applies to the current idle step only; without
-    // it the loop waits at most 1 ms. 0 asks for the next step at once.
+    // wait for an event before the next idle step: until the millisecond
+    // clock reads ms more than at the handler's last reading of it. Applies
+    // to the current idle step only; without it the loop waits at most 1 ms.
+    // 0 asks for the next step at once.
     void SetIdleDeadline(std::uint32_t ms) noexcept;
     // The deadline given during the present or last idle step, if any.
     bool HasIdleDeadline() const noexcept { return mHasIdleDeadline; }

@@ -26,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 std::vector<std::string> gReported;
-void RecordReport(const std::exception& error) { gReported.emplace_back(error.what()); }
+void RecordReport(const std::exception& error) {
+    gReported.emplace_back(error.what());
+}
 
 std::vector<QMessageBox*> VisibleBoxes() {
     std::vector<QMessageBox*> boxes;
@@ -287,9 +289,9 @@ TEST_F(ApplicationTest, ErrorBoxesDoNotPileUp) {
 }
 
 TEST_F(ApplicationTest, StartupErrorNamesClassModuleRelativeAddressAndMessage) {
-    const std::string text = TApplication::StartupErrorText(
-        EConvertError("Cannot assign a nil to a TFont"),
-        reinterpret_cast<const void*>(&RecordReport));
+    const std::string text =
+        TApplication::StartupErrorText(EConvertError("Cannot assign a nil to a TFont"),
+                                       reinterpret_cast<const void*>(&RecordReport));
     const std::string prefix = "Exception EConvertError in module application_tests at ";
     ASSERT_EQ(text.substr(0, prefix.size()), prefix) << text;
     const std::string rest = text.substr(prefix.size());

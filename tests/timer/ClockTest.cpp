@@ -32,15 +32,20 @@ TEST(ClockTest, InjectedSourceReplacesAndResetRestores) {
 
 TEST(ClockTest, MomentAfterIsTheStartOfTheMillisecondThatCompletesTheWait) {
     ResetClockSource();
-    const std::uint32_t start = timeGetTime();
     const auto before = std::chrono::steady_clock::now();
-    const auto moment = ClockMomentAfter(15);
+    const std::uint32_t start = timeGetTime();
     const auto after = std::chrono::steady_clock::now();
+    const auto moment = ClockMomentAfter(15);
     // Neither a whole millisecond early nor later than needed.
     EXPECT_GT(moment - before, std::chrono::milliseconds(14));
     EXPECT_LE(moment - after, std::chrono::milliseconds(15));
     std::this_thread::sleep_until(moment);
     EXPECT_GE(timeGetTime() - start, 15u);
+
+    // A stale reading is not counted from: the wait starts now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto late = std::chrono::steady_clock::now();
+    EXPECT_GT(ClockMomentAfter(15) - late, std::chrono::milliseconds(14));
 
     std::uint32_t now = 100;
     SetClockSource([&] { return now; });

@@ -21,7 +21,9 @@ struct Firing {
 };
 
 std::vector<std::string> gReported;
-void RecordReport(const std::exception& error) { gReported.emplace_back(error.what()); }
+void RecordReport(const std::exception& error) {
+    gReported.emplace_back(error.what());
+}
 
 class DXTimerTest : public ::testing::Test {
 protected:
