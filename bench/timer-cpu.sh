@@ -132,6 +132,8 @@ fi
 
 echo "== beat timer lateness and tick period over ${seconds} s (timing-trace build)"
 run_case "$trace_program" active "$work/trace.txt" >/dev/null
+# K58_BENCH_TRACE_OUT=<file> keeps the raw trace for a closer look.
+[ -n "${K58_BENCH_TRACE_OUT:-}" ] && cp "$work/trace.txt" "$K58_BENCH_TRACE_OUT"
 python3 - "$work/trace.txt" "$work/active.span" <<'EOF'
 import math
 import sys
