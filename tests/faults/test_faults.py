@@ -153,11 +153,6 @@ class FaultTest(unittest.TestCase):
         wav, lost_at = self.run_with_buffers_lost()
         self.assertGreater(self.loud(wav, 0.5, lost_at - 0.5), 0.8, "no sound before the loss")
 
-    # The looped tones are started once, at start-up; reloading their lost
-    # buffers leaves them stopped, and the beat's voices keep their lost
-    # buffers, so the drive stays silent after a loss. Remove the marker once
-    # the sound layer restarts what was playing.
-    @unittest.expectedFailure
     def test_sound_comes_back_after_buffers_are_lost(self):
         wav, lost_at = self.run_with_buffers_lost()
         after = self.loud(wav, lost_at + 1.0, lost_at + 3.0)
