@@ -121,19 +121,28 @@ def program_path():
     return os.environ.get("K58_BINARY", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin", "k58"))
 
 
-def start_program(display, binary=None, sound="null", extra_env=None):
-    """Starts k58 on the display. sound: 'null' (silent device) or a path for a WAV recording."""
+def sound_env(display, sound, extra_env=None, general=""):
+    """The environment for the program: sound 'null' (OpenAL's silent
+    device), None (OpenAL's own choice) or a WAV path recorded by OpenAL
+    Soft's file writer; general: more lines for the [general] section of its
+    configuration."""
     env = display.env(**(extra_env or {}))
     if sound == "null":
         env["ALSOFT_DRIVERS"] = "null"
     elif sound:
         conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
-        conf.write(f"[general]\ndrivers = wave\n[wave]\nfile = {sound}\n")
+        conf.write(f"[general]\ndrivers = wave\n{general}\n[wave]\nfile = {sound}\n")
         conf.close()
         env["ALSOFT_DRIVERS"] = "wave"
         env["ALSOFT_CONF"] = conf.name
-    return subprocess.Popen([binary or program_path()], env=env, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE)
+    return env
+
+
+def start_program(display, binary=None, sound="null", extra_env=None):
+    """Starts k58 on the display with its sound going where sound_env says.
+    Its output is discarded: a pipe nobody reads could stall it."""
+    return subprocess.Popen([binary or program_path()], env=sound_env(display, sound, extra_env),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def copy_program_without_module(tmpdir):

@@ -20,20 +20,7 @@ CLIENT_W, CLIENT_H = 569, 152
 LEVERS = "B R I II A N".split()
 
 
-def sound_env(display, sound, extra_env=None, general=""):
-    """The environment for the program: sound 'null', None (OpenAL's own
-    choice) or a WAV path recorded by OpenAL Soft's file writer; general:
-    more lines for the [general] section of its configuration."""
-    env = display.env(**(extra_env or {}))
-    if sound == "null":
-        env["ALSOFT_DRIVERS"] = "null"
-    elif sound:
-        conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
-        conf.write(f"[general]\ndrivers = wave\n{general}\n[wave]\nfile = {sound}\n")
-        conf.close()
-        env["ALSOFT_DRIVERS"] = "wave"
-        env["ALSOFT_CONF"] = conf.name
-    return env
+sound_env = harness.sound_env
 
 
 class Program:
