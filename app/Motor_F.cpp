@@ -13,7 +13,6 @@
 #include "sound/SoundBank.h"
 #include "timer/DXTimer.h"
 
-
 #include <algorithm>
 #include <span>
 #include <type_traits>
