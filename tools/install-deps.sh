@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config git
     qt6-base-dev libgl-dev libopenal-dev libopenal1
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev
     xvfb xauth xdotool openbox x11-utils imagemagick sox
     fonts-liberation fonts-dejavu-core
     python3 dpkg-dev file

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds K-58 and runs the whole test suite:
+#   0. a check that the C++ sources follow .clang-format;
 #   1. the normal build: unit, widget, sound and end-to-end tests;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #      and the short sanitizer soak;
@@ -11,6 +12,9 @@ root=$PWD
 jobs=$(nproc 2>/dev/null || echo 2)
 
 bash tools/install-deps.sh
+
+echo "== format check"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
