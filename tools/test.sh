@@ -27,7 +27,7 @@ cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure --timeout 600)
 
 echo "== sanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600)
 
