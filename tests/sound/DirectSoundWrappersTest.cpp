@@ -27,17 +27,6 @@ protected:
     }
 };
 
-WAVEFORMATEX Pcm8(std::uint32_t rate = 22050) {
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = rate;
-    format.nAvgBytesPerSec = rate;
-    format.nBlockAlign = 1;
-    format.wBitsPerSample = 8;
-    return format;
-}
-
 class WrapperTest : public testing::Test {
 protected:
     FakeDirectSound device;

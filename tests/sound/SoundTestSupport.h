@@ -40,10 +40,8 @@ private:
     HWND mNextHandle = 0x100;
 };
 
-// A PCM wave of size sample bytes (counting 0, 1, 2 ...) with a format record
-// of formatSize bytes.
-inline void FillWave(TWave& wave, std::int32_t size, std::uint32_t rate = 22050,
-                     std::int32_t formatSize = 18) {
+// The format record of 8-bit mono PCM at rate samples per second.
+inline WAVEFORMATEX Pcm8(std::uint32_t rate = 22050) {
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = 1;
@@ -51,6 +49,14 @@ inline void FillWave(TWave& wave, std::int32_t size, std::uint32_t rate = 22050,
     format.nAvgBytesPerSec = rate;
     format.nBlockAlign = 1;
     format.wBitsPerSample = 8;
+    return format;
+}
+
+// A PCM wave of size sample bytes (counting 0, 1, 2 ...) with a format record
+// of formatSize bytes.
+inline void FillWave(TWave& wave, std::int32_t size, std::uint32_t rate = 22050,
+                     std::int32_t formatSize = 18) {
+    const WAVEFORMATEX format = Pcm8(rate);
     wave.SetFormatSize(formatSize);
     std::memcpy(wave.MutableFormat(), &format, static_cast<std::size_t>(formatSize));
     wave.SetSize(size);
