@@ -249,16 +249,20 @@ HRESULT SoundDevice::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuf
         store->format = format;
         store->bytes.assign(desc->dwBufferBytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
         auto* created = new SoundBuffer(this, std::move(store), flags);
-        mBuffers.push_back(created);
-        if (Attached() && !created->Attach()) {
-            created->Release();
-            return DSERR_OUTOFMEMORY;
-        }
-        *buffer = created;
-        return DS_OK;
+        return Adopt(created, buffer);
     } catch (const std::bad_alloc&) {
         return DSERR_OUTOFMEMORY;
     }
+}
+
+HRESULT SoundDevice::Adopt(SoundBuffer* created, IDirectSoundBuffer** out) {
+    mBuffers.push_back(created);
+    if (Attached() && !created->Attach()) {
+        created->Release();
+        return DSERR_OUTOFMEMORY;
+    }
+    *out = created;
+    return DS_OK;
 }
 
 HRESULT SoundDevice::DuplicateSoundBuffer(IDirectSoundBuffer* original,
@@ -277,13 +281,7 @@ HRESULT SoundDevice::DuplicateSoundBuffer(IDirectSoundBuffer* original,
         // the lost memory and reports it on its own calls.
         auto* created = new SoundBuffer(this, source->Store(), source->Flags());
         created->CopySettings(*source);
-        mBuffers.push_back(created);
-        if (Attached() && !created->Attach()) {
-            created->Release();
-            return DSERR_OUTOFMEMORY;
-        }
-        *duplicate = created;
-        return DS_OK;
+        return Adopt(created, duplicate);
     } catch (const std::bad_alloc&) {
         return DSERR_OUTOFMEMORY;
     }

@@ -82,6 +82,9 @@ private:
     void LoseOutput();
     void Reattach();
     SoundBuffer* Find(IDirectSoundBuffer* buffer) const;
+    // Lists a new buffer, gives it OpenAL objects if the output is there,
+    // and hands it out; releases it if that fails.
+    HRESULT Adopt(SoundBuffer* created, IDirectSoundBuffer** out);
 
     // How long after a loss, and between attempts, the output is reopened.
     static constexpr std::chrono::milliseconds kReopenInterval{500};
