@@ -109,6 +109,23 @@ class Program:
             return f.read().decode("utf-8", "replace")
 
 
+def readout_change(program, folder, settle):
+    """Picks N, then takes the pointer from far left (engine idling) to far
+    right (revving); returns how many pixels of the engine speed readout
+    changed between the two, settle seconds after each move. The box allows
+    for the readout having wandered a few pixels with the shakes."""
+    program.click_lever("N")
+    program.point(-0.5, 1.3)
+    time.sleep(settle)
+    x, y = program.origin()
+    idle = program.display.screenshot(os.path.join(folder, "idle.png"))
+    program.point(1.6, 1.3)
+    time.sleep(settle)
+    revved = program.display.screenshot(os.path.join(folder, "revved.png"))
+    box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
+    return sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p))
+
+
 def status_kb(pid, key):
     """A memory figure (VmRSS, VmHWM ...) of a process in kB, or None."""
     try:
