@@ -3,7 +3,6 @@
 #include "app/Motor_F.h"
 #include "panel/Bitmap.h"
 #include "panel/Instruments.h"
-#include "platform/qt/Cursor.h"
 #include "platform/qt/InstrumentSurfaces.h"
 
 #include <QPoint>
@@ -30,7 +29,7 @@ void TInstrumentPanel::Draw() {
     // The cursor is read at drawing time, not taken from the tick.
     DrawInstruments(mImpl->surfaces.windowCanvas(), mImpl->surfaces.dialCanvas(), mImpl->face,
                     form.DriveState().RoadSpeed, form.Width(),
-                    [&form] { return form.ScreenToClient(Mouse_CursorPos()).X; });
+                    [&form] { return form.DriveHost().CursorClientX(); });
     mImpl->surfaces.present();
 }
 
