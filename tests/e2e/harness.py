@@ -117,6 +117,40 @@ class Screenshot:
         return sorted({x for y in range(y0, y1) for x in range(x0, x1) if self.pixel(x, y) == colour})
 
 
+def other_windows(display, main_window):
+    """Visible top-level windows other than the main window, with their
+    titles: message boxes ("K-58" error boxes, "Application Error")."""
+    out = display.xdotool("search", "--onlyvisible", "--name", ".", check=False)
+    found = []
+    for wid in out.split():
+        if wid == str(main_window):
+            continue
+        name = display.xdotool("getwindowname", wid, check=False)
+        if name in ("", "openbox"):
+            continue
+        found.append((wid, name))
+    return found
+
+
+def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
+    """Closes the window through the window manager and returns the exit code,
+    or None if the program did not end. On a loaded machine the window
+    manager can miss a keystroke, so the close is asked for again, but never
+    while another window (an error box) is open: that is a fault the caller
+    must see."""
+    for attempt in range(attempts):
+        if attempt > 0 and other_windows(display, window):
+            return None
+        display.xdotool("windowactivate", "--sync", window, check=False)
+        display.xdotool("key", "--window", window, "alt+F4", check=False)
+        display.xdotool("key", "alt+F4", check=False)
+        try:
+            return proc.wait(timeout / attempts)
+        except subprocess.TimeoutExpired:
+            continue
+    return None
+
+
 def program_path():
     return os.environ.get("K58_BINARY", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin", "k58"))
 

@@ -58,12 +58,8 @@ class WindowTest(unittest.TestCase):
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window)
         time.sleep(1.0)
-        self.display.xdotool("windowactivate", "--sync", window, check=False)
-        self.display.xdotool("key", "alt+F4")
-        try:
-            code = self.proc.wait(10)
-        except subprocess.TimeoutExpired:
-            self.fail("program did not end after its window was closed")
+        code = harness.close_with_alt_f4(self.display, window, self.proc, timeout=15)
+        self.assertIsNotNone(code, "program did not end after its window was closed")
         self.assertEqual(code, 0)
 
     def test_missing_sound_module_shows_the_application_error_box_and_exits_1(self):

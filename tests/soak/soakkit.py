@@ -77,21 +77,8 @@ class Program:
 
     def close_with_alt_f4(self, timeout=15.0, attempts=3):
         """Closes the window through the window manager; returns the exit code
-        or None if the program did not end. On a loaded machine the window
-        manager can miss a keystroke, so the close is asked for again, but
-        never while another window (an error box) is open: that is a fault
-        the caller must see."""
-        for attempt in range(attempts):
-            if attempt > 0 and other_windows(self.display, self.window):
-                return None
-            self.display.xdotool("windowactivate", "--sync", self.window, check=False)
-            self.display.xdotool("key", "--window", self.window, "alt+F4", check=False)
-            self.display.xdotool("key", "alt+F4", check=False)
-            try:
-                return self.proc.wait(timeout / attempts)
-            except subprocess.TimeoutExpired:
-                continue
-        return None
+        or None if the program did not end (see harness.close_with_alt_f4)."""
+        return harness.close_with_alt_f4(self.display, self.window, self.proc, timeout, attempts)
 
     def stop(self):
         if self.proc.poll() is None:
@@ -145,19 +132,7 @@ def cpu_ticks(pid):
     return fields[0], int(fields[11]) + int(fields[12])
 
 
-def other_windows(display, main_window):
-    """Visible top-level windows other than the main window, with their
-    titles: message boxes ("K-58" error boxes, "Application Error")."""
-    out = display.xdotool("search", "--onlyvisible", "--name", ".", check=False)
-    found = []
-    for wid in out.split():
-        if wid == str(main_window):
-            continue
-        name = display.xdotool("getwindowname", wid, check=False)
-        if name in ("", "openbox"):
-            continue
-        found.append((wid, name))
-    return found
+other_windows = harness.other_windows
 
 
 def sanitizer_reports(text):
