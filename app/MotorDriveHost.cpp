@@ -1,8 +1,8 @@
 #include "app/MotorDriveHost.h"
 
 #include "app/Motor_F.h"
-#include "platform/qt/Application.h"
-#include "platform/qt/Cursor.h"
+#include "platform/Application.h"
+#include "platform/Cursor.h"
 #include "sound/DXSound.h"
 #include "sound/DXWaveList.h"
 #include "timer/DXTimer.h"

@@ -3,9 +3,8 @@
 #include "app/MotorDriveHost.h"
 #include "app/PanelBinding.h"
 #include "assets/Assets.h"
+#include "platform/Application.h"
 #include "platform/Handlers.h"
-#include "platform/qt/AppIcon.h"
-#include "platform/qt/Application.h"
 #include "sim/GearChange.h"
 #include "sim/SimulationTick.h"
 #include "sound/DXSound.h"
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <span>
-#include <type_traits>
 #include <vector>
 
 namespace k58 {
@@ -74,11 +72,10 @@ TDriveHost& TMotorForm::DriveHost() noexcept {
 }
 
 template <class T> T* TMotorForm::Make(const char* name) {
+    // A control goes onto the client area of its owner, this form.
     auto* component = new T(this);
     component->BeginLoading();
     component->SetName(name);
-    if constexpr (std::is_base_of_v<TWidgetControl, T>)
-        component->SetParentWidget(ClientWidget());
     return component;
 }
 
@@ -106,7 +103,7 @@ void TMotorForm::CreateComponents() {
     SetClientSize(kClientWidth, kClientHeight);
     SetLeft(kFormLeft);
     SetTop(kFormTop);
-    SetIcon(MakeAppIcon(assets::Find("k58.ico"), assets::Find("k58.png")));
+    SetIcon(assets::Find("k58.ico"), assets::Find("k58.png"));
 
     auto label = [this](const char* name, int left, int top, const char* caption) {
         auto* l = Make<TLabel>(name);

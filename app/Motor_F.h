@@ -4,12 +4,12 @@
 #pragma once
 
 #include "app/XPManifest.h"
-#include "platform/qt/ActnList.h"
-#include "platform/qt/Buttons.h"
-#include "platform/qt/ExtCtrls.h"
-#include "platform/qt/Forms.h"
-#include "platform/qt/StdCtrls.h"
-#include "platform/qt/Timers.h"
+#include "platform/ActnList.h"
+#include "platform/Buttons.h"
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
+#include "platform/Timers.h"
 #include "sim/DriveHost.h"
 #include "sim/DriveState.h"
 

@@ -1,24 +1,19 @@
 #include "app/PanelBinding.h"
 
 #include "app/Motor_F.h"
-#include "panel/Bitmap.h"
 #include "panel/Instruments.h"
-#include "platform/qt/InstrumentSurfaces.h"
-
-#include <QPoint>
+#include "platform/InstrumentSurfaces.h"
 
 namespace k58 {
 
 struct TInstrumentPanel::TImpl {
     explicit TImpl(TMotorForm& f)
-        : form(f), surfaces(f.ClientWidget(),
-                            [&f] { return QPoint(f.PaintBox1->Left(), f.PaintBox1->Top()); }) {
-        face = LoadPictureData(f.Image1->PictureData());
-    }
+        : form(f), surfaces(f, [&f] {
+              return TPoint{f.PaintBox1->Left(), f.PaintBox1->Top()};
+          }) {}
 
     TMotorForm& form;
     TInstrumentSurfaces surfaces;
-    TBitmap face;
 };
 
 TInstrumentPanel::TInstrumentPanel(TMotorForm& form) : mImpl(std::make_unique<TImpl>(form)) {}
@@ -26,11 +21,12 @@ TInstrumentPanel::~TInstrumentPanel() = default;
 
 void TInstrumentPanel::Draw() {
     TMotorForm& form = mImpl->form;
-    // The cursor is read at drawing time, not taken from the tick.
-    DrawInstruments(mImpl->surfaces.windowCanvas(), mImpl->surfaces.dialCanvas(), mImpl->face,
-                    form.DriveState().RoadSpeed, form.Width(),
+    // The dial face is the picture Image1 holds; the cursor is read at
+    // drawing time, not taken from the tick.
+    DrawInstruments(mImpl->surfaces.WindowCanvas(), mImpl->surfaces.DialCanvas(),
+                    form.Image1->Picture(), form.DriveState().RoadSpeed, form.Width(),
                     [&form] { return form.DriveHost().CursorClientX(); });
-    mImpl->surfaces.present();
+    mImpl->surfaces.Present();
 }
 
 void TMotorForm::DrawPanel() {

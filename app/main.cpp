@@ -3,17 +3,12 @@
 // the program with an error box and exit code 1.
 #include "app/Motor_F.h"
 #include "assets/Assets.h"
-#include "platform/qt/AppIcon.h"
-#include "platform/qt/Application.h"
-
-#include <QApplication>
+#include "platform/Application.h"
 
 int main(int argc, char** argv) {
-    QApplication toolkit(argc, argv);
-    k58::TApplication application;
+    k58::TApplication application(argc, argv);
     application.SetTitle("K-58");
-    QApplication::setWindowIcon(
-        k58::MakeAppIcon(k58::assets::Find("k58.ico"), k58::assets::Find("k58.png")));
+    application.SetIcon(k58::assets::Find("k58.ico"), k58::assets::Find("k58.png"));
 
     k58::TMotorForm* form = nullptr;
     try {

@@ -2,7 +2,7 @@
 // the captions, the lever buttons' enabling, the sound settings on OpenAL's
 // silent output, and the instrument drawing with its repaint.
 #include "app/Motor_F.h"
-#include "platform/qt/Application.h"
+#include "platform/Application.h"
 
 #include <QApplication>
 #include <QCursor>

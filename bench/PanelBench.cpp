@@ -3,7 +3,7 @@
 #include "assets/Assets.h"
 #include "panel/Instruments.h"
 #include "panel/MemoryCanvas.h"
-#include "platform/qt/InstrumentSurfaces.h"
+#include "platform/qt/OverlaySurfaces.h"
 #include "sim/SimulationTick.h"
 
 #include <QApplication>
@@ -104,7 +104,7 @@ void BM_DrawAndRepaintOverlay(benchmark::State& state) {
     client.setFixedSize(569, 152);
     QWidget paintBox(&client);
     paintBox.setGeometry(184, 24, 105, 105);
-    TInstrumentSurfaces surfaces(&client, [&] { return paintBox.pos(); });
+    TOverlaySurfaces surfaces(&client, [&] { return paintBox.pos(); });
     client.show();
     QApplication::processEvents();
     int roadSpeed = 0;

@@ -8,9 +8,9 @@
 // application is active. TDXTimer is the class the window places.
 #pragma once
 
+#include "platform/Application.h"
 #include "platform/Classes.h"
 #include "platform/Controls.h"
-#include "platform/qt/Application.h"
 
 #include <cstdint>
 #include <functional>

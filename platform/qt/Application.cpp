@@ -1,7 +1,8 @@
-#include "platform/qt/Application.h"
+#include "platform/Application.h"
 
 #include "platform/Clock.h"
 #include "platform/Handlers.h"
+#include "platform/qt/AppIcon.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -107,11 +108,14 @@ private:
 };
 
 struct TApplication::TImpl {
-    explicit TImpl(TApplication& owner) : window(owner) {}
+    TImpl(TApplication& owner, std::unique_ptr<QApplication> started)
+        : toolkit(std::move(started)), window(owner) {}
 
     // Called from the application's own window.
     static void Dispatch(TApplication& app, TMessage& message) { app.Dispatch(message); }
 
+    // The toolkit, when this object started it; made before anything else.
+    std::unique_ptr<QApplication> toolkit;
     TApplicationWindow window;
     std::vector<std::pair<THookId, THookHandler>> hooks;
     THookId nextHookId = 1;
@@ -131,7 +135,17 @@ bool TApplicationWindow::event(QEvent* event) {
     return true;
 }
 
-TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl>(*this)) {
+TApplication::TApplication(int& argc, char** argv)
+    : TComponent(nullptr),
+      mImpl(std::make_unique<TImpl>(*this, std::make_unique<QApplication>(argc, argv))) {
+    Start();
+}
+
+TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl>(*this, nullptr)) {
+    Start();
+}
+
+void TApplication::Start() {
     Application = this;
     SetExceptionReporter(&ReportThroughApplication);
 
@@ -168,6 +182,11 @@ TApplication::~TApplication() {
     mImpl->wakeNotifier.reset();
     if (mImpl->wakeFd >= 0)
         close(mImpl->wakeFd);
+}
+
+void TApplication::SetIcon(std::span<const std::uint8_t> icoFile,
+                           std::span<const std::uint8_t> pngFile) {
+    QApplication::setWindowIcon(MakeAppIcon(icoFile, pngFile));
 }
 
 void TApplication::SetTitle(const std::string& title) {

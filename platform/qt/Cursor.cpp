@@ -1,4 +1,4 @@
-#include "platform/qt/Cursor.h"
+#include "platform/Cursor.h"
 
 #include <QCursor>
 

@@ -2,7 +2,7 @@
 // families this machine lacks by metric-compatible ones.
 #pragma once
 
-#include "platform/qt/Types.h"
+#include "platform/Types.h"
 
 #include <QFont>
 

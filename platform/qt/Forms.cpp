@@ -1,7 +1,9 @@
-#include "platform/qt/Forms.h"
+#include "platform/Forms.h"
 
 #include "platform/Handlers.h"
+#include "platform/qt/AppIcon.h"
 #include "platform/qt/Fonts.h"
+#include "platform/qt/Native.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -53,9 +55,17 @@ private:
     int mHandling = 0;
 };
 
-TForm::TForm(TComponent* owner) : TCustomForm(owner) {
+struct TForm::TImpl {
+    QPointer<QWidget> window;
+};
+
+QWidget* ClientWidget(const TForm& form) {
+    return form.Native().window.data();
+}
+
+TForm::TForm(TComponent* owner) : TCustomForm(owner), mImpl(std::make_unique<TImpl>()) {
     auto* window = new FormWindow(this);
-    mWindow = window;
+    mImpl->window = window;
     // A fixed dialog-like frame: system menu, minimise and close, no maximise.
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -69,7 +79,7 @@ TForm::TForm(TComponent* owner) : TCustomForm(owner) {
 }
 
 TForm::~TForm() {
-    if (auto* window = static_cast<FormWindow*>(mWindow.data())) {
+    if (auto* window = static_cast<FormWindow*>(mImpl->window.data())) {
         window->Detach();
         // A form freed from one of its own window's handlers (OnClose, a
         // creation hook) must not pull the window out from under the
@@ -86,111 +96,111 @@ TForm::~TForm() {
 
 void TForm::SetCaption(const std::string& caption) {
     mCaption = caption;
-    if (mWindow)
-        mWindow->setWindowTitle(QString::fromStdString(caption));
+    if (mImpl->window)
+        mImpl->window->setWindowTitle(QString::fromStdString(caption));
 }
 
 void TForm::SetClientSize(int width, int height) {
-    if (mWindow)
-        mWindow->setFixedSize(width, height);
+    if (mImpl->window)
+        mImpl->window->setFixedSize(width, height);
 }
 
 int TForm::ClientWidth() const {
-    return mWindow ? mWindow->width() : 0;
+    return mImpl->window ? mImpl->window->width() : 0;
 }
 int TForm::ClientHeight() const {
-    return mWindow ? mWindow->height() : 0;
+    return mImpl->window ? mImpl->window->height() : 0;
 }
 
 // For a top-level widget, pos() and move() refer to the outer frame.
 int TForm::Left() const {
-    return mWindow ? mWindow->pos().x() : TCustomForm::Left();
+    return mImpl->window ? mImpl->window->pos().x() : TCustomForm::Left();
 }
 int TForm::Top() const {
-    return mWindow ? mWindow->pos().y() : TCustomForm::Top();
+    return mImpl->window ? mImpl->window->pos().y() : TCustomForm::Top();
 }
 
 void TForm::SetLeft(int value) {
     TCustomForm::SetLeft(value);
-    if (mWindow)
-        mWindow->move(value, mWindow->pos().y());
+    if (mImpl->window)
+        mImpl->window->move(value, mImpl->window->pos().y());
 }
 
 void TForm::SetTop(int value) {
     TCustomForm::SetTop(value);
-    if (mWindow)
-        mWindow->move(mWindow->pos().x(), value);
+    if (mImpl->window)
+        mImpl->window->move(mImpl->window->pos().x(), value);
 }
 
 int TForm::Width() const {
-    return mWindow ? mWindow->frameGeometry().width() : 0;
+    return mImpl->window ? mImpl->window->frameGeometry().width() : 0;
 }
 int TForm::Height() const {
-    return mWindow ? mWindow->frameGeometry().height() : 0;
+    return mImpl->window ? mImpl->window->frameGeometry().height() : 0;
 }
 
 TPoint TForm::ScreenToClient(TPoint point) const {
-    if (!mWindow)
+    if (!mImpl->window)
         return point;
-    const QPoint local = mWindow->mapFromGlobal(QPoint(point.X, point.Y));
+    const QPoint local = mImpl->window->mapFromGlobal(QPoint(point.X, point.Y));
     return {local.x(), local.y()};
 }
 
 TPoint TForm::ClientToScreen(TPoint point) const {
-    if (!mWindow)
+    if (!mImpl->window)
         return point;
-    const QPoint global = mWindow->mapToGlobal(QPoint(point.X, point.Y));
+    const QPoint global = mImpl->window->mapToGlobal(QPoint(point.X, point.Y));
     return {global.x(), global.y()};
 }
 
 void TForm::SetFont(const TFontData& font) {
     mFont = font;
-    if (mWindow)
-        mWindow->setFont(MakeFont(font));
+    if (mImpl->window)
+        mImpl->window->setFont(MakeFont(font));
 }
 
-void TForm::SetIcon(const QIcon& icon) {
-    if (mWindow)
-        mWindow->setWindowIcon(icon);
+void TForm::SetIcon(std::span<const std::uint8_t> icoFile, std::span<const std::uint8_t> pngFile) {
+    if (mImpl->window)
+        mImpl->window->setWindowIcon(MakeAppIcon(icoFile, pngFile));
 }
 
 void TForm::Show() {
-    if (mWindow)
-        mWindow->show();
+    if (mImpl->window)
+        mImpl->window->show();
 }
 
 void TForm::Close() {
-    if (mWindow)
-        mWindow->close();
+    if (mImpl->window)
+        mImpl->window->close();
 }
 
 bool TForm::Visible() const {
-    return mWindow && mWindow->isVisible();
+    return mImpl->window && mImpl->window->isVisible();
 }
 
 HWND TForm::Handle() {
-    return mWindow ? static_cast<HWND>(mWindow->winId()) : 0;
+    return mImpl->window ? static_cast<HWND>(mImpl->window->winId()) : 0;
 }
 
 bool TForm::HandleAllocated() const {
-    return mWindow && mWindow->internalWinId() != 0;
+    return mImpl->window && mImpl->window->internalWinId() != 0;
 }
 
 void TForm::RecreateWnd() {
-    if (auto* window = static_cast<FormWindow*>(mWindow.data()))
+    if (auto* window = static_cast<FormWindow*>(mImpl->window.data()))
         window->Recreate();
 }
 
 void TForm::SetName(std::string name) {
-    if (mWindow)
-        mWindow->setObjectName(QString::fromStdString(name));
+    if (mImpl->window)
+        mImpl->window->setObjectName(QString::fromStdString(name));
     TComponent::SetName(std::move(name));
 }
 
 void TForm::Loaded() {
     TCustomForm::Loaded();
-    if (mWindow)
-        mWindow->setObjectName(QString::fromStdString(Name()));
+    if (mImpl->window)
+        mImpl->window->setObjectName(QString::fromStdString(Name()));
 }
 
 void TForm::WindowClosed() {

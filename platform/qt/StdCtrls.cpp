@@ -1,6 +1,7 @@
-#include "platform/qt/StdCtrls.h"
+#include "platform/StdCtrls.h"
 
 #include "platform/qt/Fonts.h"
+#include "platform/qt/Native.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -45,8 +46,8 @@ QString DisplayText(const std::string& caption) {
 
 } // namespace
 
-TLabel::TLabel(TComponent* owner) : TWidgetControl(owner, new LabelWidget) {
-    auto* widget = static_cast<LabelWidget*>(Widget());
+TLabel::TLabel(TComponent* owner) : TWidgetControl(owner, NativeFor(new LabelWidget)) {
+    auto* widget = static_cast<LabelWidget*>(NativeWidget(*this));
     widget->onFontChange = [this] { AdjustBounds(); };
     AdjustBounds();
 }
@@ -55,7 +56,7 @@ void TLabel::SetCaption(const std::string& caption) {
     if (caption == mCaption)
         return;
     mCaption = caption;
-    if (auto* label = static_cast<QLabel*>(Widget()))
+    if (auto* label = static_cast<QLabel*>(NativeWidget(*this)))
         label->setText(DisplayText(caption));
     AdjustBounds();
 }
@@ -71,7 +72,7 @@ void TLabel::SetWordWrap(bool value) {
     if (value == mWordWrap)
         return;
     mWordWrap = value;
-    if (auto* label = static_cast<QLabel*>(Widget()))
+    if (auto* label = static_cast<QLabel*>(NativeWidget(*this)))
         label->setWordWrap(value);
     AdjustBounds();
 }
@@ -79,7 +80,7 @@ void TLabel::SetWordWrap(bool value) {
 void TLabel::SetFont(const TFontData& font) {
     mFont = font;
     mParentFont = false;
-    if (QWidget* widget = Widget())
+    if (QWidget* widget = NativeWidget(*this))
         widget->setFont(MakeFont(font));
     AdjustBounds();
 }
@@ -95,7 +96,7 @@ void TLabel::SetHeight(int value) {
 }
 
 void TLabel::AdjustBounds() {
-    auto* label = static_cast<QLabel*>(Widget());
+    auto* label = static_cast<QLabel*>(NativeWidget(*this));
     if (!mAutoSize || label == nullptr)
         return;
     // The size is measured from the font so that it does not depend on the

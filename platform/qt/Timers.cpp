@@ -1,4 +1,4 @@
-#include "platform/qt/Timers.h"
+#include "platform/Timers.h"
 
 #include "platform/Handlers.h"
 
@@ -33,18 +33,24 @@ private:
 
 } // namespace
 
+struct TTimer::TImpl {
+    explicit TImpl(std::function<void()> fire) : receiver(std::move(fire)) {}
+    QTimer timer;
+    // Receives the queued ticks.
+    TickReceiver receiver;
+};
+
 TTimer::TTimer(TComponent* owner)
-    : TComponent(owner), mTimer(std::make_unique<QTimer>()),
-      mReceiver(std::make_unique<TickReceiver>([this] { Fire(); })) {
+    : TComponent(owner), mImpl(std::make_unique<TImpl>([this] { Fire(); })) {
     // A fixed schedule: a late tick is followed by an early one, so the
     // average rate holds.
-    mTimer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(mTimer.get(), &QTimer::timeout, mTimer.get(), [this] { QueueTick(); });
+    mImpl->timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&mImpl->timer, &QTimer::timeout, &mImpl->timer, [this] { QueueTick(); });
     UpdateTimer();
 }
 
 TTimer::~TTimer() {
-    mTimer->stop();
+    mImpl->timer.stop();
 }
 
 void TTimer::QueueTick() {
@@ -54,7 +60,7 @@ void TTimer::QueueTick() {
     if (mTickQueued)
         return;
     mTickQueued = true;
-    QCoreApplication::postEvent(mReceiver.get(), new QEvent(kTickEvent));
+    QCoreApplication::postEvent(&mImpl->receiver, new QEvent(kTickEvent));
 }
 
 void TTimer::SetInterval(std::uint32_t value) {
@@ -72,36 +78,36 @@ void TTimer::SetEnabled(bool value) {
 }
 
 bool TTimer::Running() const {
-    return mTimer->isActive();
+    return mImpl->timer.isActive();
 }
 
 void TTimer::SetName(std::string name) {
-    mTimer->setObjectName(QString::fromStdString(name));
+    mImpl->timer.setObjectName(QString::fromStdString(name));
     TComponent::SetName(std::move(name));
 }
 
 void TTimer::Loaded() {
     TComponent::Loaded();
-    mTimer->setObjectName(QString::fromStdString(Name()));
+    mImpl->timer.setObjectName(QString::fromStdString(Name()));
     UpdateTimer();
 }
 
 void TTimer::UpdateTimer() {
-    mTimer->stop();
+    mImpl->timer.stop();
     if (!mEnabled || mInterval == 0 || Loading())
         return;
     constexpr std::uint32_t MaxInterval = std::numeric_limits<int>::max();
-    mTimer->start(static_cast<int>(mInterval < MaxInterval ? mInterval : MaxInterval));
+    mImpl->timer.start(static_cast<int>(mInterval < MaxInterval ? mInterval : MaxInterval));
 }
 
 void TTimer::Fire() {
     mTickQueued = false;
-    if (!mTimer->isActive())
+    if (!mImpl->timer.isActive())
         return; // stopped after the tick was queued
     // A tick due while the window definition is still being applied waits
     // for Loaded(), which starts the timer afresh.
     if (Loading()) {
-        mTimer->stop();
+        mImpl->timer.stop();
         return;
     }
     if (OnTimer)

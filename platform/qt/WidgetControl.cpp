@@ -1,57 +1,62 @@
-#include "platform/qt/WidgetControl.h"
+#include "platform/WidgetControl.h"
 
-#include "platform/qt/Forms.h"
+#include "platform/Forms.h"
+#include "platform/qt/Native.h"
 
 #include <QString>
 
 namespace k58 {
 
-TWidgetControl::TWidgetControl(TComponent* owner, QWidget* widget)
-    : TControl(owner), mWidget(widget) {
+TWidgetControl::TWidgetControl(TComponent* owner, std::unique_ptr<TImpl> native)
+    : TControl(owner), mImpl(std::move(native)) {
     if (auto* form = dynamic_cast<TForm*>(owner))
-        SetParentWidget(form->ClientWidget());
+        SetParentWidget(*this, ClientWidget(*form));
 }
 
 TWidgetControl::~TWidgetControl() {
     // The widget is already gone when the form's window (its parent) was
     // destroyed first.
-    delete mWidget.data();
+    delete mImpl->widget.data();
 }
 
 int TWidgetControl::Left() const {
-    return mWidget ? mWidget->x() : TControl::Left();
+    QWidget* widget = NativeWidget(*this);
+    return widget ? widget->x() : TControl::Left();
 }
 int TWidgetControl::Top() const {
-    return mWidget ? mWidget->y() : TControl::Top();
+    QWidget* widget = NativeWidget(*this);
+    return widget ? widget->y() : TControl::Top();
 }
 
 void TWidgetControl::SetLeft(int value) {
     TControl::SetLeft(value);
-    if (mWidget)
-        mWidget->move(value, mWidget->y());
+    if (QWidget* widget = NativeWidget(*this))
+        widget->move(value, widget->y());
 }
 
 void TWidgetControl::SetTop(int value) {
     TControl::SetTop(value);
-    if (mWidget)
-        mWidget->move(mWidget->x(), value);
+    if (QWidget* widget = NativeWidget(*this))
+        widget->move(widget->x(), value);
 }
 
 int TWidgetControl::Width() const {
-    return mWidget ? mWidget->width() : 0;
+    QWidget* widget = NativeWidget(*this);
+    return widget ? widget->width() : 0;
 }
 int TWidgetControl::Height() const {
-    return mWidget ? mWidget->height() : 0;
+    QWidget* widget = NativeWidget(*this);
+    return widget ? widget->height() : 0;
 }
 
 void TWidgetControl::SetWidth(int value) {
-    if (mWidget)
-        mWidget->resize(value, mWidget->height());
+    if (QWidget* widget = NativeWidget(*this))
+        widget->resize(value, widget->height());
 }
 
 void TWidgetControl::SetHeight(int value) {
-    if (mWidget)
-        mWidget->resize(mWidget->width(), value);
+    if (QWidget* widget = NativeWidget(*this))
+        widget->resize(widget->width(), value);
 }
 
 void TWidgetControl::SetBounds(int left, int top, int width, int height) {
@@ -64,37 +69,44 @@ void TWidgetControl::SetBounds(int left, int top, int width, int height) {
 void TWidgetControl::SetVisible(bool value) {
     mVisible = value;
     // Without a parent the widget would become a window of its own.
-    if (mWidget)
-        mWidget->setVisible(value && mWidget->parentWidget() != nullptr);
+    if (QWidget* widget = NativeWidget(*this))
+        widget->setVisible(value && widget->parentWidget() != nullptr);
 }
 
 bool TWidgetControl::Enabled() const {
-    return mWidget ? mWidget->isEnabled() : false;
+    QWidget* widget = NativeWidget(*this);
+    return widget ? widget->isEnabled() : false;
 }
 
 void TWidgetControl::SetEnabled(bool value) {
-    if (mWidget)
-        mWidget->setEnabled(value);
+    if (QWidget* widget = NativeWidget(*this))
+        widget->setEnabled(value);
 }
 
 void TWidgetControl::SetName(std::string name) {
-    if (mWidget)
-        mWidget->setObjectName(QString::fromStdString(name));
+    if (QWidget* widget = NativeWidget(*this))
+        widget->setObjectName(QString::fromStdString(name));
     TComponent::SetName(std::move(name));
 }
 
-void TWidgetControl::SetParentWidget(QWidget* parent) {
-    if (!mWidget)
-        return;
-    mWidget->setParent(parent);
-    // A re-parented widget is hidden by the toolkit; show it again as set.
-    SetVisible(mVisible);
+std::uintptr_t TWidgetControl::ParentIdentity() const {
+    QWidget* widget = NativeWidget(*this);
+    return reinterpret_cast<std::uintptr_t>(widget ? widget->parentWidget() : nullptr);
 }
 
 void TWidgetControl::Loaded() {
     TControl::Loaded();
-    if (mWidget)
-        mWidget->setObjectName(QString::fromStdString(Name()));
+    if (QWidget* widget = NativeWidget(*this))
+        widget->setObjectName(QString::fromStdString(Name()));
+}
+
+void SetParentWidget(TWidgetControl& control, QWidget* parent) {
+    QWidget* widget = NativeWidget(control);
+    if (!widget)
+        return;
+    widget->setParent(parent);
+    // A re-parented widget is hidden by the toolkit; show it again as set.
+    control.SetVisible(control.Visible());
 }
 
 } // namespace k58

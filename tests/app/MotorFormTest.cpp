@@ -1,7 +1,7 @@
 // The main window on the offscreen platform: its definition, the lever
 // buttons' enabling by the tick, and a gear change's shake.
 #include "app/Motor_F.h"
-#include "platform/qt/Application.h"
+#include "platform/Application.h"
 #include "sound/DXSound.h"
 #include "timer/DXTimer.h"
 

@@ -1,6 +1,6 @@
 // The application object on a real QApplication (offscreen): the message
 // loop and its idle step, pumping, hooks and notices, and the error boxes.
-#include "platform/qt/Application.h"
+#include "platform/Application.h"
 
 #include "platform/Handlers.h"
 #include "platform/SysUtils.h"

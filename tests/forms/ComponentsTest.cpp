@@ -1,9 +1,10 @@
-#include "platform/qt/ActnList.h"
-#include "platform/qt/Buttons.h"
-#include "platform/qt/ExtCtrls.h"
-#include "platform/qt/Forms.h"
-#include "platform/qt/StdCtrls.h"
-#include "platform/qt/Timers.h"
+#include "platform/ActnList.h"
+#include "platform/Buttons.h"
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
+#include "platform/Timers.h"
+#include "platform/qt/Native.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -78,8 +79,8 @@ TEST(ComponentsTest, WindowEnumeratesItsComponentsInCreationOrderWithControlsFir
     for (int i = 0; i < 15; ++i) {
         auto* control = dynamic_cast<TWidgetControl*>(form->Components(i));
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->Widget()->parentWidget(), form->ClientWidget());
-        EXPECT_EQ(control->Widget()->objectName().toStdString(), control->Name());
+        EXPECT_EQ(NativeWidget(*control)->parentWidget(), ClientWidget(*form));
+        EXPECT_EQ(NativeWidget(*control)->objectName().toStdString(), control->Name());
     }
     EXPECT_EQ(form->FindComponent("Timer2")->ClassName(), std::string("TTimer"));
 }
@@ -87,12 +88,12 @@ TEST(ComponentsTest, WindowEnumeratesItsComponentsInCreationOrderWithControlsFir
 TEST(ComponentsTest, ControlsMoveOnTheClientAreaWhereverTheyAreVisible) {
     auto form = MakeWindow();
     form->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->ClientWidget()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ClientWidget(*form)));
     auto* paintBox = static_cast<TPaintBox*>(form->FindComponent("PaintBox1"));
     auto* image = static_cast<TImage*>(form->FindComponent("Image1"));
     image->SetBounds(264, 120, 25, 17);
-    EXPECT_TRUE(paintBox->Widget()->isVisible());
-    EXPECT_FALSE(image->Widget()->isVisible());
+    EXPECT_TRUE(NativeWidget(*paintBox)->isVisible());
+    EXPECT_FALSE(NativeWidget(*image)->isVisible());
     // The hidden image is moved like any other control.
     for (TWidgetControl* control :
          {static_cast<TWidgetControl*>(paintBox), static_cast<TWidgetControl*>(image)}) {
@@ -102,7 +103,7 @@ TEST(ComponentsTest, ControlsMoveOnTheClientAreaWhereverTheyAreVisible) {
         control->SetTop(top + 2);
         EXPECT_EQ(control->Left(), left - 2);
         EXPECT_EQ(control->Top(), top + 2);
-        EXPECT_EQ(control->Widget()->pos(), QPoint(left - 2, top + 2));
+        EXPECT_EQ(NativeWidget(*control)->pos(), QPoint(left - 2, top + 2));
     }
     EXPECT_EQ(paintBox->Width(), 105);
     EXPECT_EQ(paintBox->Height(), 105);
@@ -112,14 +113,14 @@ TEST(ComponentsTest, DestroyingTheWindowFreesControlsWhoseWidgetsWentWithIt) {
     auto form = MakeWindow();
     form->Show();
     auto* button = static_cast<TSpeedButton*>(form->FindComponent("SpeedButton3"));
-    QPointer<QWidget> widget = button->Widget();
+    QPointer<QWidget> widget = NativeWidget(*button);
     form.reset();
     EXPECT_TRUE(widget.isNull());
 }
 
 TEST(ComponentsTest, ImageHoldsItsPictureBytesAndDecodesThem) {
     TImage image(nullptr);
-    EXPECT_TRUE(image.Picture().isNull());
+    EXPECT_TRUE(image.Picture().Empty());
     QImage source(100, 100, QImage::Format_RGB888);
     source.fill(QColor(10, 20, 30));
     QByteArray bytes;
@@ -131,9 +132,10 @@ TEST(ComponentsTest, ImageHoldsItsPictureBytesAndDecodesThem) {
     std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
     image.SetPictureData(data);
     EXPECT_EQ(image.PictureData(), data);
-    ASSERT_FALSE(image.Picture().isNull());
-    EXPECT_EQ(image.Picture().size(), QSize(100, 100));
-    EXPECT_EQ(image.Picture().pixelColor(50, 50), QColor(10, 20, 30));
+    ASSERT_FALSE(image.Picture().Empty());
+    EXPECT_EQ(image.Picture().Width(), 100);
+    EXPECT_EQ(image.Picture().Height(), 100);
+    EXPECT_EQ(image.Picture().Pixel(50, 50), 0xFF0A141Eu);
     // The stored form carries the class name and, for a bitmap, the byte
     // count in front of the file.
     std::vector<std::uint8_t> stored{7, 'T', 'B', 'i', 't', 'm', 'a', 'p'};
@@ -143,12 +145,12 @@ TEST(ComponentsTest, ImageHoldsItsPictureBytesAndDecodesThem) {
     stored.insert(stored.end(), data.begin(), data.end());
     image.SetPictureData(stored);
     EXPECT_EQ(image.PictureData(), stored);
-    ASSERT_FALSE(image.Picture().isNull());
-    EXPECT_EQ(image.Picture().pixelColor(0, 99), QColor(10, 20, 30));
+    ASSERT_FALSE(image.Picture().Empty());
+    EXPECT_EQ(image.Picture().Pixel(0, 99), 0xFF0A141Eu);
     // Bytes that are no picture are kept but give no image.
     image.SetPictureData({1, 2, 3});
     EXPECT_EQ(image.PictureData().size(), 3u);
-    EXPECT_TRUE(image.Picture().isNull());
+    EXPECT_TRUE(image.Picture().Empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ReporterFixture.h"
-#include "platform/qt/Cursor.h"
-#include "platform/qt/Forms.h"
+#include "platform/Cursor.h"
+#include "platform/Forms.h"
+#include "platform/qt/Native.h"
 
 #include <QCursor>
 #include <QTest>
@@ -27,7 +28,7 @@ protected:
 
     void ShowAndWait() {
         form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form->ClientWidget()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(ClientWidget(*form)));
     }
 
     std::unique_ptr<TForm> form;
@@ -35,7 +36,7 @@ protected:
 
 TEST_F(FormTest, ShownWindowHasTitleExactClientSizeAndFramePosition) {
     ShowAndWait();
-    QWidget* window = form->ClientWidget();
+    QWidget* window = ClientWidget(*form);
     EXPECT_EQ(window->objectName(), "MotorForm");
     EXPECT_EQ(window->windowTitle(), "K-58");
     EXPECT_EQ(form->ClientWidth(), 569);
@@ -52,7 +53,7 @@ TEST_F(FormTest, ShownWindowHasTitleExactClientSizeAndFramePosition) {
 }
 
 TEST_F(FormTest, WindowCannotBeResizedOrMaximisedButCanBeMinimised) {
-    QWidget* window = form->ClientWidget();
+    QWidget* window = ClientWidget(*form);
     EXPECT_EQ(window->minimumSize(), QSize(569, 152));
     EXPECT_EQ(window->maximumSize(), QSize(569, 152));
     const Qt::WindowFlags flags = window->windowFlags();
@@ -72,11 +73,11 @@ TEST_F(FormTest, MovingTheWindowMovesTheFrameAndClientCoordinatesFollow) {
     QCoreApplication::processEvents();
     EXPECT_EQ(form->Left(), 280);
     EXPECT_EQ(form->Top(), 226);
-    EXPECT_EQ(form->ClientWidget()->frameGeometry().topLeft(), QPoint(280, 226));
+    EXPECT_EQ(ClientWidget(*form)->frameGeometry().topLeft(), QPoint(280, 226));
 
     // The cursor in client coordinates counts from the client area's corner,
     // inside the frame; points left of it come out negative.
-    const QPoint clientOrigin = form->ClientWidget()->mapToGlobal(QPoint(0, 0));
+    const QPoint clientOrigin = ClientWidget(*form)->mapToGlobal(QPoint(0, 0));
     QCursor::setPos(clientOrigin + QPoint(100, 50));
     const TPoint cursor = Mouse_CursorPos();
     EXPECT_EQ(cursor, (TPoint{clientOrigin.x() + 100, clientOrigin.y() + 50}));
@@ -86,7 +87,7 @@ TEST_F(FormTest, MovingTheWindowMovesTheFrameAndClientCoordinatesFollow) {
 }
 
 TEST_F(FormTest, BackgroundIsTheButtonFaceColour) {
-    QWidget* window = form->ClientWidget();
+    QWidget* window = ClientWidget(*form);
     EXPECT_TRUE(window->autoFillBackground());
     EXPECT_EQ(window->palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::Button));
@@ -145,7 +146,7 @@ TEST_F(FormTest, AnErrorInAWindowCreationHookIsReported) {
 
 TEST(FormLifetimeTest, FormFreedByItsOwnCloseHandlerLeavesNothingDangling) {
     auto* form = new TForm(nullptr);
-    QPointer<QWidget> window = form->ClientWidget();
+    QPointer<QWidget> window = ClientWidget(*form);
     form->Show();
     form->OnClose = [form](TObject*) { delete form; };
     window->close();

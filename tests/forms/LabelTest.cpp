@@ -1,5 +1,6 @@
-#include "platform/qt/Forms.h"
-#include "platform/qt/StdCtrls.h"
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
+#include "platform/qt/Native.h"
 
 #include <QFontInfo>
 #include <QLabel>
@@ -19,7 +20,7 @@ protected:
         label->SetLeft(16);
         label->SetTop(56);
     }
-    QLabel* Widget() const { return static_cast<QLabel*>(label->Widget()); }
+    QLabel* Widget() const { return static_cast<QLabel*>(NativeWidget(*label)); }
 
     std::unique_ptr<TForm> form;
     TLabel* label = nullptr;
@@ -71,7 +72,7 @@ TEST_F(LabelTest, FontOfItsOwnOrFromTheFormResizesTheLabel) {
     const int width = other->Width();
     form->SetFont({"MS Sans Serif", 22, true});
     EXPECT_GT(other->Width(), width * 3 / 2);
-    EXPECT_EQ(label->Widget()->font().pixelSize(), 23);
+    EXPECT_EQ(NativeWidget(*label)->font().pixelSize(), 23);
 }
 
 TEST_F(LabelTest, FixedSizeWordWrappedLabelKeepsItsSizeAndBreaksLines) {

@@ -1,7 +1,8 @@
 #include "ReporterFixture.h"
-#include "platform/qt/ActnList.h"
-#include "platform/qt/Buttons.h"
-#include "platform/qt/Forms.h"
+#include "platform/ActnList.h"
+#include "platform/Buttons.h"
+#include "platform/Forms.h"
+#include "platform/qt/Native.h"
 
 #include <QAbstractButton>
 #include <QMouseEvent>
@@ -45,11 +46,11 @@ protected:
             buttons[i]->SetAction(actions[i]);
         }
         form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form->ClientWidget()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(ClientWidget(*form)));
     }
 
     QAbstractButton* Widget(size_t i) const {
-        return static_cast<QAbstractButton*>(buttons[i]->Widget());
+        return static_cast<QAbstractButton*>(NativeWidget(*buttons[i]));
     }
     void ClickButton(size_t i) { QTest::mouseClick(Widget(i), Qt::LeftButton); }
     std::array<bool, 6> DownStates() const {

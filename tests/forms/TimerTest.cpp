@@ -1,5 +1,5 @@
 #include "ReporterFixture.h"
-#include "platform/qt/Timers.h"
+#include "platform/Timers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "platform/qt/InstrumentSurfaces.h"
 #include "assets/Assets.h"
 #include "panel/Instruments.h"
+#include "platform/qt/OverlaySurfaces.h"
 
 #include <QImage>
 #include <QLabel>
@@ -29,8 +29,7 @@ protected:
         paintBox->setGeometry(184, 24, 105, 105);
         button = new QPushButton("B", &client);
         button->setGeometry(312, 32, 41, 41);
-        surfaces =
-            std::make_unique<TInstrumentSurfaces>(&client, [this] { return paintBox->pos(); });
+        surfaces = std::make_unique<TOverlaySurfaces>(&client, [this] { return paintBox->pos(); });
     }
 
     void Tick(int roadSpeed, int cursorX) {
@@ -44,7 +43,7 @@ protected:
     QWidget client;
     QWidget* paintBox;
     QPushButton* button;
-    std::unique_ptr<TInstrumentSurfaces> surfaces;
+    std::unique_ptr<TOverlaySurfaces> surfaces;
     TBitmap face = LoadBitmap(assets::Find("dial.bmp"));
 };
 
@@ -104,7 +103,7 @@ TEST_F(InstrumentSurfacesTest, OverlayLetsTheMouseThroughToTheControls) {
 
 TEST_F(InstrumentSurfacesTest, OutlivesItsClientArea) {
     auto* other = new QWidget;
-    TInstrumentSurfaces detached(other, [] { return QPoint(0, 0); });
+    TOverlaySurfaces detached(other, [] { return QPoint(0, 0); });
     delete other;
     EXPECT_EQ(detached.overlay(), nullptr);
     detached.present(); // nothing left to show; must not touch the gone widget

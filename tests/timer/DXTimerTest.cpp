@@ -2,9 +2,9 @@
 // call of the application's idle step, as the message loop would make it.
 #include "timer/DXTimer.h"
 
+#include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Handlers.h"
-#include "platform/qt/Application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The application object: the program's message loop with its idle slot,
 // the message hooks and activation notices, and the error boxes.
 //
-// One TApplication exists while the program runs, made in main right after
-// the QApplication; k58::Application points to it. Run() replaces
-// QApplication::exec(): it dispatches waiting events and, when none wait,
-// runs the idle step, which calls OnIdle.
+// One TApplication exists while the program runs, made first in main;
+// k58::Application points to it. Run() dispatches waiting events and, when
+// none wait, runs the idle step, which calls OnIdle. Each platform implements
+// it over its own event loop in its Application.cpp.
 #pragma once
 
 #include "platform/Classes.h"
@@ -14,6 +14,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace k58 {
@@ -33,20 +34,28 @@ using THookId = std::uint64_t;
 
 class TApplication : public TComponent {
 public:
-    // Needs a QApplication. Sets k58::Application and installs HandleException
-    // as the reporter of handler exceptions.
+    // Starts the platform's user-interface toolkit for the program, with the
+    // program's command line, then the application object.
+    TApplication(int& argc, char** argv);
+    // The application object on a toolkit that is already running (tests).
+    // Both set k58::Application and install HandleException as the reporter
+    // of handler exceptions.
     TApplication();
     ~TApplication() override;
+
+    // The program's icon (task bar, window list) from an .ico file, or from
+    // the PNG copy where the .ico yields nothing.
+    void SetIcon(std::span<const std::uint8_t> icoFile, std::span<const std::uint8_t> pngFile);
 
     // The application title: the caption of the error boxes.
     void SetTitle(const std::string& title);
     const std::string& Title() const noexcept { return mTitle; }
 
-    // True from creation; follows Qt's application state (active or not).
+    // True from creation; follows the platform's report of whether the
+    // application is the active one.
     bool Active() const noexcept { return mActive; }
     // Takes the platform's report that the application has become active or
-    // inactive: sets the flag and posts CM_ACTIVATE or CM_DEACTIVATE. Qt's
-    // application-state changes arrive here.
+    // inactive: sets the flag and posts CM_ACTIVATE or CM_DEACTIVATE.
     void SetActive(bool active);
 
     // The single idle slot. Written directly by its user; nothing chains.
@@ -114,6 +123,7 @@ public:
 
 private:
     friend struct TImpl;
+    void Start();
     void Dispatch(TMessage& message);
     bool WaitForEvent(bool idleWantsMore);
 

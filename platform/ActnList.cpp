@@ -1,4 +1,4 @@
-#include "platform/qt/ActnList.h"
+#include "platform/ActnList.h"
 
 #include <algorithm>
 

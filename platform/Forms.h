@@ -1,15 +1,17 @@
 // The program's window: a fixed-size top-level window whose client area holds
 // the controls. Positions of the window are those of its outer frame on the
 // screen; the controls' positions are client-area coordinates.
+//
+// Each platform defines TForm::TImpl (the native window) and implements
+// these members in its own Forms.cpp.
 #pragma once
 
 #include "platform/Controls.h"
-#include "platform/qt/Types.h"
+#include "platform/Types.h"
 
-#include <QIcon>
-#include <QPointer>
-#include <QWidget>
-
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 
 namespace k58 {
@@ -44,7 +46,9 @@ public:
     // The font the controls inherit unless they set their own.
     const TFontData& Font() const noexcept { return mFont; }
     void SetFont(const TFontData& font);
-    void SetIcon(const QIcon& icon);
+    // The window's icon from an .ico file (every image in it), or from the
+    // PNG copy where the .ico yields nothing.
+    void SetIcon(std::span<const std::uint8_t> icoFile, std::span<const std::uint8_t> pngFile);
 
     void Show();
     // Closes the window as the user would; OnClose is raised.
@@ -58,12 +62,8 @@ public:
     // Destroys the native window and makes a new one (shown again if it was).
     void RecreateWnd();
 
-    // The name is also the window's object name.
+    // The name is also the native window's name.
     void SetName(std::string name);
-
-    // The widget whose area is the client area: controls and drawing
-    // overlays are parented to it.
-    QWidget* ClientWidget() const noexcept { return mWindow.data(); }
 
     // Raised when the window is closed, by the user or by Close().
     TNotifyEvent OnClose;
@@ -71,12 +71,16 @@ public:
     void Loaded() override;
     const char* ClassName() const noexcept override { return "TForm"; }
 
-private:
-    friend class FormWindow;
+    // The native window; defined by the platform layer.
+    struct TImpl;
+    TImpl& Native() const noexcept { return *mImpl; }
+
+    // Called by the native window.
     void WindowClosed();
     void NativeWindowCreated();
 
-    QPointer<QWidget> mWindow;
+private:
+    std::unique_ptr<TImpl> mImpl;
     std::string mCaption;
     TFontData mFont{"MS Sans Serif", 11, false};
 };

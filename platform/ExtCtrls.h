@@ -1,9 +1,8 @@
 // The paint box and the hidden picture holder of the window.
 #pragma once
 
-#include "platform/qt/WidgetControl.h"
-
-#include <QImage>
+#include "panel/Bitmap.h"
+#include "platform/WidgetControl.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,7 +10,7 @@
 namespace k58 {
 
 // A positioned, transparent area with no painting of its own; others draw on
-// it through its widget.
+// its area.
 class TPaintBox : public TWidgetControl {
 public:
     explicit TPaintBox(TComponent* owner);
@@ -27,14 +26,15 @@ public:
 
     void SetPictureData(std::vector<std::uint8_t> data);
     const std::vector<std::uint8_t>& PictureData() const noexcept { return mPictureData; }
-    // The picture decoded; a null image when there is none or it can't be read.
-    const QImage& Picture() const noexcept { return mPicture; }
+    // The picture decoded: from the stored form, or from a bare bitmap file;
+    // empty when there is none or it can't be read.
+    const TBitmap& Picture() const noexcept { return mPicture; }
 
     const char* ClassName() const noexcept override { return "TImage"; }
 
 private:
     std::vector<std::uint8_t> mPictureData;
-    QImage mPicture;
+    TBitmap mPicture;
 };
 
 } // namespace k58

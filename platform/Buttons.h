@@ -2,8 +2,8 @@
 // their linked action when clicked.
 #pragma once
 
-#include "platform/qt/ActnList.h"
-#include "platform/qt/WidgetControl.h"
+#include "platform/ActnList.h"
+#include "platform/WidgetControl.h"
 
 #include <string>
 #include <vector>
@@ -48,15 +48,22 @@ public:
     // the handler reporter.
     void Click();
 
+    // A completed mouse click, reported by the native button: updates the
+    // group, then Click().
+    void MouseClicked();
+
     void Notification(TComponent* component, TOperation operation) override;
     const char* ClassName() const noexcept override { return "TSpeedButton"; }
 
 private:
     void ActionChanged(TAction* action) override;
     void ActionDestroyed(TAction* action) override;
-    // A completed mouse click: updates the group, then Click().
-    void MouseClicked();
     void ApplyDown(bool value);
+    // Native parts, defined by the platform layer: show the caption, the
+    // font and the down state as they now are.
+    void ShowCaption();
+    void ShowFont();
+    void ShowDown();
     std::vector<TSpeedButton*> GroupMembers() const;
     void UpOthers();
 

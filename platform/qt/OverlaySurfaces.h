@@ -1,4 +1,4 @@
-// The two drawing surfaces of the instrument panel, shown on the window.
+// The two drawing surfaces of the instrument panel, shown on a Qt window.
 //
 // The panel draws into in-memory canvases: one as large as the form's client
 // area, one for the paint box of the dial. A transparent overlay widget on
@@ -22,7 +22,7 @@ class QWidget;
 
 namespace k58 {
 
-class TInstrumentSurfaces {
+class TOverlaySurfaces {
 public:
     // Size of the paint box that holds the dial, in client pixels.
     static constexpr int DialSurfaceSize = 105;
@@ -30,10 +30,10 @@ public:
     // client: the form's client-area widget; the overlay becomes its child
     // and follows its size. paintBoxTopLeft: the dial paint box's current
     // top-left corner in client coordinates.
-    TInstrumentSurfaces(QWidget* client, std::function<QPoint()> paintBoxTopLeft);
-    ~TInstrumentSurfaces();
-    TInstrumentSurfaces(const TInstrumentSurfaces&) = delete;
-    TInstrumentSurfaces& operator=(const TInstrumentSurfaces&) = delete;
+    TOverlaySurfaces(QWidget* client, std::function<QPoint()> paintBoxTopLeft);
+    ~TOverlaySurfaces();
+    TOverlaySurfaces(const TOverlaySurfaces&) = delete;
+    TOverlaySurfaces& operator=(const TOverlaySurfaces&) = delete;
 
     // The client area, origin at its top-left corner.
     TMemoryCanvas& windowCanvas() noexcept { return mWindow; }

@@ -1,7 +1,7 @@
 // The screen cursor as the simulation reads it.
 #pragma once
 
-#include "platform/qt/Types.h"
+#include "platform/Types.h"
 
 namespace k58 {
 

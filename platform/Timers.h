@@ -1,14 +1,12 @@
 // The window timer: raises OnTimer every Interval milliseconds on the user
-// interface thread while enabled.
+// interface thread while enabled. Each platform implements it over its own
+// system timer in its Timers.cpp.
 #pragma once
 
 #include "platform/Classes.h"
 
 #include <cstdint>
 #include <memory>
-
-class QObject;
-class QTimer;
 
 namespace k58 {
 
@@ -38,14 +36,15 @@ public:
     void Loaded() override;
     const char* ClassName() const noexcept override { return "TTimer"; }
 
+    // The system timer behind it; defined by the platform layer.
+    struct TImpl;
+
 private:
     void UpdateTimer();
     void QueueTick();
     void Fire();
 
-    std::unique_ptr<QTimer> mTimer;
-    // Receives the queued ticks.
-    std::unique_ptr<QObject> mReceiver;
+    std::unique_ptr<TImpl> mImpl;
     bool mTickQueued = false;
     std::uint32_t mInterval = 1000;
     bool mEnabled = true;

@@ -1,7 +1,7 @@
 // Text labels of the window.
 #pragma once
 
-#include "platform/qt/WidgetControl.h"
+#include "platform/WidgetControl.h"
 
 #include <string>
 
