@@ -89,13 +89,13 @@ public:
 
     // Lets the idle handler that sets Done false say how long the loop may
     // wait for an event before the next idle step: until the millisecond
-    // clock reads ms more than at the handler's last reading of it. Applies
-    // to the current idle step only; without it the loop waits at most 1 ms.
-    // 0 asks for the next step at once.
-    void SetIdleDeadline(std::uint32_t ms) noexcept;
-    // The deadline given during the present or last idle step, if any.
-    bool HasIdleDeadline() const noexcept { return mHasIdleDeadline; }
-    std::uint32_t IdleDeadline() const noexcept { return mIdleDeadline; }
+    // clock (timeGetTime) reads clockValue. A value the clock has already
+    // read asks for the next step at once. Applies to the current idle step
+    // only; without it the loop waits at most 1 ms.
+    void SetIdleWakeTime(std::uint32_t clockValue) noexcept;
+    // The wake time given during the present or last idle step, if any.
+    bool HasIdleWakeTime() const noexcept { return mHasIdleWakeTime; }
+    std::uint32_t IdleWakeTime() const noexcept { return mIdleWakeTime; }
 
     // Reports an exception from a handler in a stop-icon message box with an
     // OK button, captioned with the title. While one such box is open,
@@ -132,8 +132,8 @@ private:
     bool mActive = true;
     bool mTerminated = false;
     bool mErrorBoxOpen = false;
-    bool mHasIdleDeadline = false;
-    std::uint32_t mIdleDeadline = 0;
+    bool mHasIdleWakeTime = false;
+    std::uint32_t mIdleWakeTime = 0;
 };
 
 // The one application object while it exists, else nullptr.

@@ -15,10 +15,6 @@ TClockSource& Source() {
     return source;
 }
 
-// The moment of the last reading of the system clock. Read and written on
-// the user-interface thread only, like everything that uses the clock.
-std::chrono::steady_clock::time_point gLastReading;
-
 std::uint32_t SystemMilliseconds(std::chrono::steady_clock::time_point at) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
@@ -31,8 +27,7 @@ std::uint32_t SystemMilliseconds(std::chrono::steady_clock::time_point at) {
 std::uint32_t timeGetTime() {
     if (const TClockSource& source = Source())
         return source();
-    gLastReading = std::chrono::steady_clock::now();
-    return SystemMilliseconds(gLastReading);
+    return SystemMilliseconds(std::chrono::steady_clock::now());
 }
 
 void SetClockSource(TClockSource source) {
@@ -47,19 +42,15 @@ bool ClockIsInjected() noexcept {
     return static_cast<bool>(Source());
 }
 
-std::chrono::steady_clock::time_point ClockMomentAfter(std::uint32_t ms) {
+std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue) {
     const auto now = std::chrono::steady_clock::now();
-    if (ClockIsInjected())
-        return now + std::chrono::milliseconds(ms);
-    // The count advances on whole milliseconds of the system clock. Counting
-    // from the millisecond of the last reading, not of the present moment,
-    // keeps a wait computed from that reading exact when a millisecond has
-    // begun in between; a reading older than that is not the caller's.
-    auto whole = std::chrono::floor<std::chrono::milliseconds>(gLastReading);
-    const auto current = std::chrono::floor<std::chrono::milliseconds>(now);
-    if (current - whole > std::chrono::milliseconds(1))
-        whole = current;
-    return whole + std::chrono::milliseconds(ms);
+    if (const TClockSource& source = Source())
+        return now + std::chrono::milliseconds(static_cast<std::int32_t>(clockValue - source()));
+    // The clock reads the low 32 bits of the whole milliseconds, so the
+    // millisecond that began at `whole` reads SystemMilliseconds(now).
+    const auto whole = std::chrono::floor<std::chrono::milliseconds>(now);
+    const auto ahead = static_cast<std::int32_t>(clockValue - SystemMilliseconds(now));
+    return whole + std::chrono::milliseconds(ahead);
 }
 
 #ifdef K58_TRACE_TIMING

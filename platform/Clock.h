@@ -21,11 +21,12 @@ void SetClockSource(TClockSource source);
 void ResetClockSource();
 bool ClockIsInjected() noexcept;
 
-// The moment on the monotonic system clock at which timeGetTime() will have
-// advanced by ms from its last reading, if that was made in the present or
-// the previous millisecond, else from its present reading. With an injected
-// source this is simply ms from now.
-std::chrono::steady_clock::time_point ClockMomentAfter(std::uint32_t ms);
+// The moment on the monotonic system clock at which timeGetTime() reads
+// clockValue: the start of that millisecond, taking clockValue as the nearest
+// such reading to now (within 2^31 ms either way, as the wrap-around allows).
+// A value already read lies in the past. With an injected source the moment
+// is counted from now by the difference to the source's present value.
+std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue);
 
 #ifdef K58_TRACE_TIMING
 // Benchmark builds only (CMake option K58_TRACE_TIMING): appends the line

@@ -126,7 +126,7 @@ void TCustomDXTimer::IdleTick(TObject* sender, bool& done) {
         // Nothing can be due before the interval is complete, so the loop
         // may wait for events until then instead of polling the clock.
         if (Application != nullptr)
-            Application->SetIdleDeadline(mInterval - elapsed);
+            Application->SetIdleWakeTime(mLastFireTime + mInterval);
         return;
     }
     // The next interval counts from now, not from the due moment, so late
@@ -145,15 +145,14 @@ void TCustomDXTimer::IdleTick(TObject* sender, bool& done) {
         mRateWindowStart = now;
     }
 
+    // The next firing is due an interval from this one. The event comes
+    // last: its handler may free the timer. An interval the handler changes
+    // counts from the next idle step, which any message brings.
+    if (Application != nullptr)
+        Application->SetIdleWakeTime(now + mInterval);
     K58_TRACE_TIMING_EVENT('F', now, elapsed, mInterval);
     NotifyTimer(lagCount);
-    K58_TRACE_TIMING_EVENT('f');
-
-    // The handler may have changed the interval or taken time itself.
-    if (Application != nullptr) {
-        const std::uint32_t sinceFiring = timeGetTime() - mLastFireTime;
-        Application->SetIdleDeadline(sinceFiring < mInterval ? mInterval - sinceFiring : 0);
-    }
+    K58_TRACE_TIMING_EVENT('f'); // touches no member
 }
 
 bool TCustomDXTimer::ApplicationHook(TMessage& message) {

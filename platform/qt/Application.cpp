@@ -257,9 +257,9 @@ void TApplication::ProcessMessages() {
     K58_TRACE_TIMING_EVENT('p');
 }
 
-void TApplication::SetIdleDeadline(std::uint32_t ms) noexcept {
-    mHasIdleDeadline = true;
-    mIdleDeadline = ms;
+void TApplication::SetIdleWakeTime(std::uint32_t clockValue) noexcept {
+    mHasIdleWakeTime = true;
+    mIdleWakeTime = clockValue;
 }
 
 void TApplication::Run() {
@@ -281,7 +281,7 @@ void TApplication::Run() {
 
 bool TApplication::IdleStep() {
     bool done = true;
-    mHasIdleDeadline = false;
+    mHasIdleWakeTime = false;
     if (OnIdle) {
         // A copy, because the handler may clear or replace the slot.
         const TIdleEvent handler = OnIdle;
@@ -298,14 +298,13 @@ bool TApplication::WaitForEvent(bool idleWantsMore) {
     // The idle handler wants another step: wait for an event, but no longer
     // than until the moment it named (or a millisecond), instead of polling
     // without pause.
-    const std::uint32_t ms = mHasIdleDeadline ? mIdleDeadline : DefaultIdleWaitMs;
-    if (ms == 0)
+    const auto now = std::chrono::steady_clock::now();
+    const auto wake = mHasIdleWakeTime ? ClockMoment(mIdleWakeTime)
+                                       : now + std::chrono::milliseconds(DefaultIdleWaitMs);
+    if (wake <= now)
         return false;
     if (mImpl->wakeFd >= 0) {
-        const auto moment =
-            (mHasIdleDeadline ? ClockMomentAfter(ms)
-                              : std::chrono::steady_clock::now() + std::chrono::milliseconds(ms))
-                .time_since_epoch();
+        const auto moment = wake.time_since_epoch();
         itimerspec spec{};
         spec.it_value.tv_sec =
             static_cast<time_t>(std::chrono::duration_cast<std::chrono::seconds>(moment).count());
@@ -318,7 +317,8 @@ bool TApplication::WaitForEvent(bool idleWantsMore) {
         timerfd_settime(mImpl->wakeFd, 0, &off, nullptr);
         return result;
     }
-    mImpl->wakeTimer.start(static_cast<int>(std::min<std::uint32_t>(ms, INT32_MAX)));
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+    mImpl->wakeTimer.start(static_cast<int>(std::min<std::int64_t>(ms, INT32_MAX)));
     const bool result = dispatcher->processEvents(QEventLoop::WaitForMoreEvents);
     mImpl->wakeTimer.stop();
     return result;

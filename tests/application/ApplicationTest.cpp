@@ -2,6 +2,7 @@
 // loop and its idle step, pumping, hooks and notices, and the error boxes.
 #include "platform/Application.h"
 
+#include "platform/Clock.h"
 #include "platform/Handlers.h"
 #include "platform/SysUtils.h"
 #include "timer/DXTimer.h"
@@ -113,10 +114,10 @@ TEST_F(ApplicationTest, LoopBlocksWhenIdleIsDoneAndWaitsBoundedWhenItIsNot) {
     const int polled = IdleStepsIn(200, [](TObject*, bool& done) { done = false; });
     EXPECT_GE(polled, 20);
     EXPECT_LE(polled, 1000);
-    // Done false with a deadline: one step per deadline.
+    // Done false with a wake time: one step per wake time.
     const int paced = IdleStepsIn(200, [this](TObject*, bool& done) {
         done = false;
-        mApp->SetIdleDeadline(50);
+        mApp->SetIdleWakeTime(timeGetTime() + 50);
     });
     EXPECT_GE(paced, 2);
     EXPECT_LE(paced, 8);
@@ -127,7 +128,7 @@ TEST_F(ApplicationTest, WaitWithDeadlineEndsAtTheDueMillisecond) {
     IdleStepsIn(300, [&](TObject*, bool& done) {
         steps.push_back(Clock::now());
         done = false;
-        mApp->SetIdleDeadline(20);
+        mApp->SetIdleWakeTime(timeGetTime() + 20);
     });
     ASSERT_GE(steps.size(), 5u);
     for (size_t i = 1; i + 1 < steps.size(); ++i) {
@@ -135,6 +136,34 @@ TEST_F(ApplicationTest, WaitWithDeadlineEndsAtTheDueMillisecond) {
         EXPECT_GT(gap, milliseconds(18)) << i;
         EXPECT_LT(gap, milliseconds(60)) << i;
     }
+}
+
+TEST_F(ApplicationTest, TimerFiresOnTimeWhenTheLoopStallsBeforeItWaits) {
+    // A stall between the timer's clock reading and the loop's wait must
+    // not delay the firing: the wait ends at the due moment the timer
+    // computed, not one counted again from a later moment.
+    TDXTimer timer(nullptr);
+    timer.BeginLoading();
+    timer.SetInterval(60);
+    std::vector<Clock::time_point> firings;
+    timer.OnTimer = [&](TObject*, std::int32_t) {
+        firings.push_back(Clock::now());
+        if (firings.size() == 4)
+            mApp->Terminate();
+    };
+    const auto start = Clock::now();
+    timer.Loaded();
+    const TIdleEvent tick = mApp->OnIdle;
+    mApp->OnIdle = [&](TObject* sender, bool& done) {
+        tick(sender, done);
+        std::this_thread::sleep_for(milliseconds(15));
+    };
+    TerminateAfter(2000);
+    mApp->Run();
+    ASSERT_EQ(firings.size(), 4u);
+    // Due every 60 ms; each firing's own step stalls 15 ms after it.
+    const auto late = (firings.back() - start) - milliseconds(4 * 60);
+    EXPECT_LT(late, milliseconds(15)) << "late by " << (late / milliseconds(1)) << " ms";
 }
 
 TEST_F(ApplicationTest, IdleHandlerExceptionIsReportedAndTheLoopGoesOn) {

@@ -30,27 +30,25 @@ TEST(ClockTest, InjectedSourceReplacesAndResetRestores) {
     EXPECT_NE(timeGetTime(), 0x10u);
 }
 
-TEST(ClockTest, MomentAfterIsTheStartOfTheMillisecondThatCompletesTheWait) {
+TEST(ClockTest, MomentOfAReadingIsTheStartOfThatMillisecondHoweverLateItIsAsked) {
     ResetClockSource();
     const auto before = std::chrono::steady_clock::now();
     const std::uint32_t start = timeGetTime();
-    const auto after = std::chrono::steady_clock::now();
-    const auto moment = ClockMomentAfter(15);
-    // Neither a whole millisecond early nor later than needed.
+    // Asked after a stall, the moment is still counted from the reading.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto moment = ClockMoment(start + 15);
     EXPECT_GT(moment - before, std::chrono::milliseconds(14));
-    EXPECT_LE(moment - after, std::chrono::milliseconds(15));
+    EXPECT_LE(moment - before, std::chrono::milliseconds(16));
     std::this_thread::sleep_until(moment);
     EXPECT_GE(timeGetTime() - start, 15u);
+    // A reading already made lies in the past.
+    EXPECT_LT(ClockMoment(start), std::chrono::steady_clock::now());
 
-    // A stale reading is not counted from: the wait starts now.
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    const auto late = std::chrono::steady_clock::now();
-    EXPECT_GT(ClockMomentAfter(15) - late, std::chrono::milliseconds(14));
-
-    std::uint32_t now = 100;
+    std::uint32_t now = 0xFFFFFFF0u;
     SetClockSource([&] { return now; });
     const auto injectedBefore = std::chrono::steady_clock::now();
-    EXPECT_GE(ClockMomentAfter(40) - injectedBefore, std::chrono::milliseconds(40));
+    EXPECT_GE(ClockMoment(now + 40) - injectedBefore, std::chrono::milliseconds(40));
+    EXPECT_LT(ClockMoment(now - 10), injectedBefore);
     ResetClockSource();
 }
 

@@ -278,21 +278,23 @@ TEST_F(DXTimerTest, HandlerExceptionIsReportedAfterTheTimingMovedOn) {
 TEST_F(DXTimerTest, AsksTheLoopToWaitUntilTheNextDueMoment) {
     TDXTimer& timer = Load(100);
     StepAt(5030);
-    ASSERT_TRUE(mApp->HasIdleDeadline());
-    EXPECT_EQ(mApp->IdleDeadline(), 70u);
-    // After a firing the wait counts from it, with the interval the handler
-    // left behind.
+    ASSERT_TRUE(mApp->HasIdleWakeTime());
+    EXPECT_EQ(mApp->IdleWakeTime(), 5100u);
+    // After a firing the next one is due an interval from it, however long
+    // the handler takes; an interval it sets counts from the next step.
     timer.OnTimer = [&](TObject*, std::int32_t) {
         mNow += 5;
         timer.SetInterval(40);
     };
     StepAt(5100);
-    ASSERT_TRUE(mApp->HasIdleDeadline());
-    EXPECT_EQ(mApp->IdleDeadline(), 35u);
+    ASSERT_TRUE(mApp->HasIdleWakeTime());
+    EXPECT_EQ(mApp->IdleWakeTime(), 5200u);
+    StepAt(5110);
+    EXPECT_EQ(mApp->IdleWakeTime(), 5140u);
+    // Across the clock's wrap-around.
     timer.OnTimer = nullptr;
-    timer.SetInterval(0);
-    StepAt(5200);
-    EXPECT_EQ(mApp->IdleDeadline(), 0u);
+    StepAt(0xFFFFFFF0u);
+    EXPECT_EQ(mApp->IdleWakeTime(), 0xFFFFFFF0u + 40u);
 }
 
 TEST_F(DXTimerTest, DestructionDetachesAndRemovesTheHook) {
@@ -311,13 +313,20 @@ TEST_F(DXTimerTest, DestructionDetachesAndRemovesTheHook) {
     EXPECT_EQ(activations, 1);
 }
 
-TEST_F(DXTimerTest, HandlerMayStopTheTimerFromWithinItsFiring) {
+TEST_F(DXTimerTest, HandlerMayStopOrFreeTheTimerFromWithinItsFiring) {
     TDXTimer& timer = Load(100);
     timer.OnTimer = [&](TObject*, std::int32_t) { timer.SetEnabled(false); };
     StepAt(5100);
     EXPECT_FALSE(timer.Started());
     EXPECT_FALSE(mApp->OnIdle);
     EXPECT_TRUE(StepAt(5300)); // an empty slot leaves Done true
+    // The firing is the timer's last act: freeing it there touches nothing
+    // freed (the sanitizer build catches a read after the event).
+    timer.OnTimer = [this](TObject*, std::int32_t) { mTimer.reset(); };
+    timer.SetEnabled(true);
+    StepAt(5400);
+    EXPECT_EQ(mTimer, nullptr);
+    EXPECT_FALSE(mApp->OnIdle);
 }
 
 } // namespace
