@@ -2,13 +2,11 @@
 
 #include "app/Motor_F.h"
 #include "platform/Application.h"
+#include "platform/Clock.h"
 #include "platform/Cursor.h"
 #include "sound/DXSound.h"
 #include "sound/DXWaveList.h"
 #include "timer/DXTimer.h"
-
-#include <chrono>
-#include <thread>
 
 namespace k58 {
 
@@ -64,7 +62,7 @@ void TMotorDriveHost::PumpMessages() {
 }
 
 void TMotorDriveHost::Sleep(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    k58::Sleep(milliseconds);
 }
 
 int TMotorDriveHost::ComponentCount() {
@@ -106,8 +104,7 @@ void TMotorDriveHost::SetWindowTop(std::int32_t top) {
 }
 
 std::uint32_t TMotorDriveHost::ClockForSeed() {
-    const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-    return static_cast<std::uint32_t>(ticks);
+    return PerformanceCounterLow32();
 }
 
 } // namespace k58

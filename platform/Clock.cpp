@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/SystemClock.h"
+
 #include <utility>
 
 #ifdef K58_TRACE_TIMING
@@ -15,19 +17,12 @@ TClockSource& Source() {
     return source;
 }
 
-std::uint32_t SystemMilliseconds(std::chrono::steady_clock::time_point at) {
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
-    // Keeping the low 32 bits is the wrap-around.
-    return static_cast<std::uint32_t>(ms);
-}
-
 } // namespace
 
 std::uint32_t timeGetTime() {
     if (const TClockSource& source = Source())
         return source();
-    return SystemMilliseconds(std::chrono::steady_clock::now());
+    return SystemTimeGetTime();
 }
 
 void SetClockSource(TClockSource source) {
@@ -46,11 +41,7 @@ std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue) {
     const auto now = std::chrono::steady_clock::now();
     if (const TClockSource& source = Source())
         return now + std::chrono::milliseconds(static_cast<std::int32_t>(clockValue - source()));
-    // The clock reads the low 32 bits of the whole milliseconds, so the
-    // millisecond that began at `whole` reads SystemMilliseconds(now).
-    const auto whole = std::chrono::floor<std::chrono::milliseconds>(now);
-    const auto ahead = static_cast<std::int32_t>(clockValue - SystemMilliseconds(now));
-    return whole + std::chrono::milliseconds(ahead);
+    return SystemClockMoment(clockValue);
 }
 
 #ifdef K58_TRACE_TIMING

@@ -28,6 +28,13 @@ bool ClockIsInjected() noexcept;
 // is counted from now by the difference to the source's present value.
 std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue);
 
+// The low 32 bits of the high-resolution performance counter (the
+// random generator's seed for the shake).
+std::uint32_t PerformanceCounterLow32();
+
+// Blocks the calling thread for at least the given number of milliseconds.
+void Sleep(std::uint32_t milliseconds);
+
 #ifdef K58_TRACE_TIMING
 // Benchmark builds only (CMake option K58_TRACE_TIMING): appends the line
 // "<kind> <monotonic ns> <a> <b> <c>" to the file named by the environment

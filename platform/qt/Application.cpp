@@ -13,8 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cxxabi.h>
-#include <dlfcn.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -58,26 +56,6 @@ void ReportThroughApplication(const std::exception& error) {
         return;
     }
     std::fprintf(stderr, "%s\n", error.what());
-}
-
-std::string ModuleFileName() {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "?";
-    const std::string full(path, static_cast<size_t>(length));
-    const size_t slash = full.rfind('/');
-    return slash == std::string::npos ? full : full.substr(slash + 1);
-}
-
-std::string AddressText(const void* address) {
-    auto value = reinterpret_cast<std::uintptr_t>(address);
-    Dl_info info{};
-    if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fbase != nullptr)
-        value -= reinterpret_cast<std::uintptr_t>(info.dli_fbase);
-    char text[32];
-    std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(value));
-    return text;
 }
 
 // Shows a modal stop-icon box with an OK button.
@@ -330,13 +308,6 @@ void TApplication::Terminate() {
         dispatcher->wakeUp();
 }
 
-std::string TApplication::ExceptionText(const std::exception& error) {
-    std::string text = error.what();
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
-        text += '.';
-    return text;
-}
-
 void TApplication::HandleException(const std::exception& error) {
     // An error raised while an error box is open (a timer handler failing
     // again and again, say) opens no further box.
@@ -349,25 +320,6 @@ void TApplication::HandleException(const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
     }
     mErrorBoxOpen = false;
-}
-
-std::string TApplication::ExceptionClassName(const std::exception& error) {
-    if (const auto* own = dynamic_cast<const Exception*>(&error))
-        return own->ClassName();
-    const char* mangled = typeid(error).name();
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
-    std::string name = (status == 0 && demangled != nullptr) ? demangled : mangled;
-    std::free(demangled);
-    return name;
-}
-
-std::string TApplication::StartupErrorText(const std::exception& error, const void* address) {
-    const std::string message = error.what();
-    const std::string end = (!message.empty() && message.back() == '.') ? "" : ".";
-    return Format(
-        "Exception %s in module %s at %s.\r\n%s%s\r\n",
-        {ExceptionClassName(error), ModuleFileName(), AddressText(address), message, end});
 }
 
 __attribute__((noinline)) void TApplication::ShowStartupError(const std::exception& error,
