@@ -17,7 +17,9 @@ set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix LA
 # k58_add_wine_test(<name> COMMAND <program or command> [args...] [LABELS ...])
 # A test in the run's prefix. A target given as the command runs through Wine
 # (the toolchain's emulator); a host command (python3 with winekit.py, say)
-# starts Wine itself with the environment this sets.
+# starts Wine itself with the environment this sets. Further settings go on
+# top with set_property(TEST <name> APPEND PROPERTY ENVIRONMENT ...): setting
+# ENVIRONMENT anew would drop the prefix.
 function(k58_add_wine_test name)
     cmake_parse_arguments(ARG "" "" "COMMAND;LABELS" ${ARGN})
     add_test(NAME ${name} COMMAND ${ARG_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
