@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool openbox x11-utils imagemagick sox
     fonts-liberation fonts-dejavu-core
     python3 dpkg-dev file
+    g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
 )
 
 missing=()

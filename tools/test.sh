@@ -4,7 +4,9 @@
 #   1. the normal build: unit, widget, sound and end-to-end tests;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #      and the short sanitizer soak;
-#   3. the libFuzzer build: a bounded fuzz run of the wave reader.
+#   3. the libFuzzer build: a bounded fuzz run of the wave reader;
+#   4. the Windows build, cross-compiled with mingw-w64: the unit tests of
+#      the plain C++ layers, run through Wine in a fresh Wine prefix.
 # Exits non-zero if any stage fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,4 +39,8 @@ if [ -d tests/fuzz ]; then
     cmake --build build-fuzz -j"$jobs"
     (cd build-fuzz && ctest --output-on-failure --timeout 600)
 fi
+echo "== Windows build (mingw-w64, tests through Wine)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$jobs"
+ctest --preset windows -j"$jobs" --timeout 600
 echo "== all test stages passed"

@@ -1,0 +1,97 @@
+#include "platform/DynamicLibrary.h"
+
+#include <windows.h>
+// <windows.h> maps LoadLibrary to LoadLibraryA/W; ours is a function of its own.
+#undef LoadLibrary
+
+#include <string>
+
+namespace k58 {
+namespace {
+
+// Our strings are UTF-8; the wide API takes any file name, whatever the
+// system's ANSI code page.
+std::wstring Wide(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty())
+        return {};
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return text;
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HMODULE Open(const std::wstring& path) {
+    return ::LoadLibraryW(path.c_str());
+}
+
+} // namespace
+
+std::string ExecutableDirectory() {
+    // A path may be longer than MAX_PATH; grow until it fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos)
+        return {};
+    return Utf8(path.substr(0, separator));
+}
+
+HMODULE LoadLibraryFrom(const std::string& fileName, const std::string& programDirectory) {
+    if (fileName.empty())
+        return nullptr;
+    const std::wstring name = Wide(fileName);
+    if (name.find_first_of(L"\\/:") != std::wstring::npos)
+        return Open(name);
+    // Next to the program first (on Windows also where it is installed),
+    // then the system's search.
+    if (!programDirectory.empty()) {
+        const std::wstring candidate = Wide(programDirectory) + L'\\' + name;
+        if (IsFile(candidate))
+            return Open(candidate);
+    }
+    return Open(name);
+}
+
+HMODULE LoadLibrary(const std::string& fileName) {
+    return LoadLibraryFrom(fileName, ExecutableDirectory());
+}
+
+void* GetProcAddress(HMODULE module, const std::string& name) {
+    if (module == nullptr)
+        return nullptr;
+    // Through void*: an entry point is handed out untyped, as on Linux.
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<::HMODULE>(module), name.c_str()));
+}
+
+bool FreeLibrary(HMODULE module) {
+    return module != nullptr && ::FreeLibrary(static_cast<::HMODULE>(module)) != 0;
+}
+
+} // namespace k58

@@ -1,0 +1,35 @@
+# Running cross-built Windows test programs through Wine (included from
+# tests/CMakeLists.txt). Every ctest run makes one fresh Wine prefix in the
+# build folder (fixture "wine_prefix") and ends its wineserver afterwards;
+# all Wine tests run in that prefix.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(K58_WINE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(K58_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+file(STRINGS ${K58_WINE_DIR}/wine.env K58_WINE_SETTINGS REGEX "^[A-Z_]+=")
+set(K58_WINE_ENVIRONMENT "WINEPREFIX=${K58_WINEPREFIX}" ${K58_WINE_SETTINGS})
+
+add_test(NAME wine_prefix COMMAND bash ${K58_WINE_DIR}/wineprefix.sh ${K58_WINEPREFIX})
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix LABELS wine TIMEOUT 300)
+add_test(NAME wine_prefix_stop COMMAND bash ${K58_WINE_DIR}/wineprefix.sh --stop ${K58_WINEPREFIX})
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix LABELS wine TIMEOUT 60)
+
+# k58_add_wine_test(<name> COMMAND <program or command> [args...] [LABELS ...])
+# A test in the run's prefix. A target given as the command runs through Wine
+# (the toolchain's emulator); a host command (python3 with winekit.py, say)
+# starts Wine itself with the environment this sets. Further settings go on
+# top with set_property(TEST <name> APPEND PROPERTY ENVIRONMENT ...): setting
+# ENVIRONMENT anew would drop the prefix.
+function(k58_add_wine_test name)
+    cmake_parse_arguments(ARG "" "" "COMMAND;LABELS" ${ARGN})
+    add_test(NAME ${name} COMMAND ${ARG_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set(labels wine ${ARG_LABELS})
+    set_tests_properties(${name} PROPERTIES
+        LABELS "${labels}"
+        ENVIRONMENT "${K58_WINE_ENVIRONMENT};PYTHONPATH=${K58_WINE_DIR}"
+        FIXTURES_REQUIRED wine_prefix
+        TIMEOUT 300)
+endfunction()
+
+# The prefix is set up as the Wine tests rely on.
+k58_add_wine_test(wine_prefix_settings COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/test_prefix.py -v)

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix of one test run, set up as the Wine tests rely on:
+# - the X11 driver unmanaged (Managed=N): Wine draws the window frames itself,
+#   so a window lands exactly where the program puts it without a window
+#   manager, and keys reach it wherever the pointer is;
+# - Wine's own fonts in C:\windows\Fonts: without them the caption buttons
+#   show as letters and text metrics change.
+#   wineprefix.sh DIR          make DIR afresh (an old prefix there is removed)
+#   wineprefix.sh --stop DIR   end DIR's wineserver and whatever still runs in it
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+set -a
+# shellcheck source=wine.env
+. "$here/wine.env"
+set +a
+
+stop=false
+if [ "${1:-}" = "--stop" ]; then
+    stop=true
+    shift
+fi
+if [ $# -ne 1 ]; then
+    echo "usage: $0 [--stop] DIR" >&2
+    exit 2
+fi
+WINEPREFIX=$(realpath -m "$1")
+export WINEPREFIX
+
+# A server left from an earlier run would hold the old prefix open.
+if [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null || true
+fi
+if $stop; then
+    exit 0
+fi
+
+rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
+wineboot --init
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# Until the prefix's first server has ended (and written the registry), a
+# program started in it cannot make its window.
+wineserver -w
