@@ -32,8 +32,8 @@ constexpr int kLeverButtonGroup = 1;
 constexpr std::uint32_t kTickInterval = 10;
 constexpr std::uint32_t kBeatTimerInterval = 1000;
 
-const TFontData kGearFont{"Arial", 23, false};
-const TFontData kLeverFont{"Times New Roman", 21, true};
+const TFontData kGearFont{"Arial", 23, false, TFontCharset::CentralEuropean};
+const TFontData kLeverFont{"Times New Roman", 21, true, TFontCharset::CentralEuropean};
 
 // Looped and MaxPlayingCount of the four sounds, by item.
 constexpr bool kItemLooped[] = {false, true, true, false};

@@ -16,6 +16,8 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace k58 {
 
@@ -123,11 +125,19 @@ public:
 
 private:
     friend struct TImpl;
+    // Makes this the application object and its reporter the handlers'.
+    void Register();
+    void Unregister();
     void Start();
+    // Hands a message that reached the application's own window to the hooks.
     void Dispatch(TMessage& message);
     bool WaitForEvent(bool idleWantsMore);
+    // The platform's modal stop-icon box with an OK button.
+    static void ShowErrorBox(const std::string& caption, const std::string& text);
 
     std::unique_ptr<TImpl> mImpl;
+    std::vector<std::pair<THookId, THookHandler>> mHooks;
+    THookId mNextHookId = 1;
     std::string mTitle;
     bool mActive = true;
     bool mTerminated = false;

@@ -12,13 +12,18 @@ struct TPoint {
     friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
+// The character set a font is asked for in.
+enum class TFontCharset { Default, CentralEuropean };
+
 // A control's font as the window definition states it: family name,
-// character height in pixels and weight. Families missing on this machine are
-// replaced by metric-compatible ones that carry the Czech glyphs.
+// character height in pixels, weight and character set. Families missing on
+// this machine are replaced by metric-compatible ones that carry the Czech
+// glyphs.
 struct TFontData {
     std::string Name;
     int Height = 11;
     bool Bold = false;
+    TFontCharset Charset = TFontCharset::Default;
     friend bool operator==(const TFontData&, const TFontData&) = default;
 };
 

@@ -25,8 +25,6 @@
 
 namespace k58 {
 
-TApplication* Application = nullptr;
-
 namespace {
 
 // Rounds of event dispatch ProcessMessages runs at most, so that a source
@@ -50,16 +48,13 @@ public:
     TMessage mMessage;
 };
 
-void ReportThroughApplication(const std::exception& error) {
-    if (Application != nullptr) {
-        Application->HandleException(error);
+} // namespace
+
+void TApplication::ShowErrorBox(const std::string& caption, const std::string& text) {
+    if (qApp == nullptr) {
+        std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
-    std::fprintf(stderr, "%s\n", error.what());
-}
-
-// Shows a modal stop-icon box with an OK button.
-void ShowStopBox(const std::string& caption, const std::string& text) {
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption), shown.trimmed(),
@@ -69,8 +64,6 @@ void ShowStopBox(const std::string& caption, const std::string& text) {
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
-
-} // namespace
 
 // The application's own window: receives the messages posted to the
 // application and hands them to its hooks.
@@ -95,8 +88,6 @@ struct TApplication::TImpl {
     // The toolkit, when this object started it; made before anything else.
     std::unique_ptr<QApplication> toolkit;
     TApplicationWindow window;
-    std::vector<std::pair<THookId, THookHandler>> hooks;
-    THookId nextHookId = 1;
 
     // Wakes a waiting loop at an exact moment of the monotonic clock.
     int wakeFd = -1;
@@ -124,8 +115,7 @@ TApplication::TApplication() : TComponent(nullptr), mImpl(std::make_unique<TImpl
 }
 
 void TApplication::Start() {
-    Application = this;
-    SetExceptionReporter(&ReportThroughApplication);
+    Register();
 
     mImpl->wakeFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (mImpl->wakeFd >= 0) {
@@ -153,10 +143,7 @@ TApplication::~TApplication() {
     // resources they unhook from are still here.
     while (ComponentCount() > 0)
         delete Components(ComponentCount() - 1);
-    if (Application == this) {
-        Application = nullptr;
-        SetExceptionReporter(nullptr);
-    }
+    Unregister();
     mImpl->wakeNotifier.reset();
     if (mImpl->wakeFd >= 0)
         close(mImpl->wakeFd);
@@ -167,61 +154,12 @@ void TApplication::SetIcon(std::span<const std::uint8_t> icoFile,
     QApplication::setWindowIcon(MakeAppIcon(icoFile, pngFile));
 }
 
-void TApplication::SetTitle(const std::string& title) {
-    // Kept here only: Qt appends an application display name to the title of
-    // every other window ("Application Error — K-58"), and the task bar shows
-    // the main window's own caption anyway.
-    mTitle = title;
-}
-
-void TApplication::SetActive(bool active) {
-    // Every report posts a notice, also one that repeats the present state:
-    // the first activation after start-up restarts the idle timer's timing.
-    mActive = active;
-    PostMessage(active ? CM_ACTIVATE : CM_DEACTIVATE);
-}
-
-THookId TApplication::HookMainWindow(THookHandler hook) {
-    const THookId id = mImpl->nextHookId++;
-    mImpl->hooks.emplace_back(id, std::move(hook));
-    return id;
-}
-
-void TApplication::UnhookMainWindow(THookId id) {
-    auto& hooks = mImpl->hooks;
-    for (auto it = hooks.begin(); it != hooks.end(); ++it)
-        if (it->first == id) {
-            hooks.erase(it);
-            return;
-        }
-}
-
 void TApplication::PostMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     TMessage message;
     message.Msg = msg;
     message.WParam = wParam;
     message.LParam = lParam;
     QCoreApplication::postEvent(&mImpl->window, new TMessageEvent(message));
-}
-
-void TApplication::Dispatch(TMessage& message) {
-    RunHandler([&] {
-        // A hook may add or remove hooks, so walk a snapshot of the ids and
-        // skip any removed on the way.
-        std::vector<THookId> ids;
-        ids.reserve(mImpl->hooks.size());
-        for (const auto& entry : mImpl->hooks)
-            ids.push_back(entry.first);
-        for (THookId id : ids) {
-            THookHandler hook;
-            for (const auto& entry : mImpl->hooks)
-                if (entry.first == id)
-                    hook = entry.second;
-            if (hook && hook(message))
-                return;
-        }
-        // The application itself does nothing more with its notices.
-    });
 }
 
 void TApplication::ProcessMessages() {
@@ -233,11 +171,6 @@ void TApplication::ProcessMessages() {
         if (!dispatcher->processEvents(QEventLoop::AllEvents))
             break;
     K58_TRACE_TIMING_EVENT('p');
-}
-
-void TApplication::SetIdleWakeTime(std::uint32_t clockValue) noexcept {
-    mHasIdleWakeTime = true;
-    mIdleWakeTime = clockValue;
 }
 
 void TApplication::Run() {
@@ -255,17 +188,6 @@ void TApplication::Run() {
         if (!mTerminated)
             WaitForEvent(!done);
     }
-}
-
-bool TApplication::IdleStep() {
-    bool done = true;
-    mHasIdleWakeTime = false;
-    if (OnIdle) {
-        // A copy, because the handler may clear or replace the slot.
-        const TIdleEvent handler = OnIdle;
-        RunHandler([&] { handler(this, done); });
-    }
-    return done;
 }
 
 bool TApplication::WaitForEvent(bool idleWantsMore) {
@@ -306,38 +228,6 @@ void TApplication::Terminate() {
     mTerminated = true;
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->wakeUp();
-}
-
-void TApplication::HandleException(const std::exception& error) {
-    // An error raised while an error box is open (a timer handler failing
-    // again and again, say) opens no further box.
-    if (mErrorBoxOpen)
-        return;
-    mErrorBoxOpen = true;
-    try {
-        ShowStopBox(mTitle, ExceptionText(error));
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-    mErrorBoxOpen = false;
-}
-
-__attribute__((noinline)) void TApplication::ShowStartupError(const std::exception& error,
-                                                              const void* address) {
-    // C++ keeps no record of where an exception was raised; the nearest
-    // honest code address is the place in the program that caught it.
-    if (address == nullptr)
-        address = __builtin_return_address(0);
-    const std::string text = StartupErrorText(error, address);
-    if (qApp == nullptr) {
-        std::fprintf(stderr, "%s", text.c_str());
-        return;
-    }
-    try {
-        ShowStopBox("Application Error", text);
-    } catch (...) {
-        std::fprintf(stderr, "%s", text.c_str());
-    }
 }
 
 } // namespace k58
