@@ -135,9 +135,11 @@ private:
     // The platform's modal stop-icon box with an OK button.
     static void ShowErrorBox(const std::string& caption, const std::string& text);
 
-    std::unique_ptr<TImpl> mImpl;
+    // The hooks come first: the platform's parts may pass messages to them
+    // while they are made.
     std::vector<std::pair<THookId, THookHandler>> mHooks;
     THookId mNextHookId = 1;
+    std::unique_ptr<TImpl> mImpl;
     std::string mTitle;
     bool mActive = true;
     bool mTerminated = false;

@@ -25,7 +25,9 @@ bool ClockIsInjected() noexcept;
 // clockValue: the start of that millisecond, taking clockValue as the nearest
 // such reading to now (within 2^31 ms either way, as the wrap-around allows).
 // A value already read lies in the past. With an injected source the moment
-// is counted from now by the difference to the source's present value.
+// is counted from now by the difference to the source's present value. Where
+// the system clock's millisecond phase is not known (Windows), the moment
+// may lie up to a millisecond early.
 std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue);
 
 // The low 32 bits of the high-resolution performance counter (the
