@@ -5,10 +5,12 @@
 #include "assets/Assets.h"
 #include "platform/qt/AppIcon.h"
 #include "platform/qt/Application.h"
+#include "platform/qt/PlatformPlugin.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    k58::ChoosePlatformPlugin();
     QApplication toolkit(argc, argv);
     k58::TApplication application;
     application.SetTitle("K-58");
