@@ -2,6 +2,7 @@
 X server, starts the program with the sound going where the test says, finds
 its window with xdotool and reads pixels from screenshots with ImageMagick."""
 
+import atexit
 import os
 import re
 import select
@@ -10,6 +11,19 @@ import signal
 import subprocess
 import tempfile
 import time
+
+
+_RUNTIME_DIR = None
+
+
+def _runtime_dir():
+    """One private runtime folder for the programs this test process starts,
+    made when first needed and removed at exit."""
+    global _RUNTIME_DIR
+    if _RUNTIME_DIR is None:
+        _RUNTIME_DIR = tempfile.mkdtemp(prefix="k58-xdg-")
+        atexit.register(shutil.rmtree, _RUNTIME_DIR, True)
+    return _RUNTIME_DIR
 
 
 def _free_display():
@@ -54,7 +68,8 @@ class Display:
         env.pop("QT_QPA_PLATFORM", None)
         # A compositor of the desktop running the tests is not ours to use.
         env.pop("WAYLAND_DISPLAY", None)
-        env.setdefault("XDG_RUNTIME_DIR", tempfile.mkdtemp(prefix="k58-xdg-"))
+        if "XDG_RUNTIME_DIR" not in env:
+            env["XDG_RUNTIME_DIR"] = _runtime_dir()
         env.update(extra)
         return env
 
@@ -126,7 +141,8 @@ class Screenshot:
                 if self.rgb[y * stride:(y + 1) * stride] != other.rgb[y * stride:(y + 1) * stride]]
         if not rows:
             return None
-        columns = [x for y in rows for x in range(self.width) if self.pixel(x, y) != other.pixel(x, y)]
+        columns = [x for y in rows for x in range(self.width)
+                   if self.pixel(x, y) != other.pixel(x, y)]
         return min(columns), rows[0], max(columns) + 1, rows[-1] + 1
 
     def find(self, colour, x0, y0, x1, y1):
@@ -257,6 +273,7 @@ def _start_xvfb(width, height):
         if not chunk:
             os.close(read_end)
             proc.kill()
+            proc.wait()
             raise RuntimeError("Xvfb did not report its display")
         number += chunk
     os.close(read_end)
@@ -339,24 +356,14 @@ class WestonSession:
             time.sleep(0.1)
 
     def close(self):
-        if self.weston and self.weston.poll() is None:
-            self.weston.terminate()
-            try:
-                self.weston.wait(10)
-            except subprocess.TimeoutExpired:
-                pass
         if self.weston:
+            stop(self.weston)
+            # Its helpers, should any outlive it.
             try:
                 os.killpg(self.weston.pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
-            self.weston.wait()
-        self.xvfb.terminate()
-        try:
-            self.xvfb.wait(5)
-        except subprocess.TimeoutExpired:
-            self.xvfb.kill()
-            self.xvfb.wait()
+        stop(self.xvfb, 5)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def __enter__(self):
@@ -364,6 +371,17 @@ class WestonSession:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def stop(proc, timeout=10):
+    """Ends a process that may still run: asks it first, then kills it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 def _read(path):

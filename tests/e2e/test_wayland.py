@@ -66,13 +66,7 @@ class WaylandSessionTest(unittest.TestCase):
 
     def tearDown(self):
         for proc in self.procs:
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(10)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            harness.stop(proc)
         self.session.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
@@ -146,8 +140,7 @@ class WaylandSessionTest(unittest.TestCase):
         self.assertTrue(shifted, "no upshift within 20 s")
         time.sleep(1.0)  # the shake runs after the gear readout changes
         after = self.window_shot(window, "after.png")
-        spy.terminate()
-        spy.wait(5)
+        harness.stop(spy)
         hints.close()
         self.assertGreater(differing(before, after, ROAD_SPEED_BOX), 5,
                            "road speed readout did not change")
