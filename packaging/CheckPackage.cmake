@@ -51,7 +51,7 @@ if(NOT copyright MATCHES "^Format: https://www.debian.org/doc/packaging-manuals/
     fail("the copyright file is not the machine-readable licence:\n${copyright}")
 endif()
 
-execute_process(COMMAND ${LINTIAN} --no-tag-display-limit ${debs}
+execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 ${debs}
                 OUTPUT_VARIABLE report ERROR_VARIABLE diagnostics)
 message(STATUS "lintian:\n${report}")
 string(REGEX MATCHALL "(^|\n)E: [^\n]*" errors "${report}")
