@@ -30,7 +30,10 @@ set(expected
     bin/k58
     lib/k58/k58-dsound.so
     share/applications/k58.desktop
+    share/doc/k58/changelog.gz
+    share/doc/k58/copyright
     share/icons/hicolor/32x32/apps/k58.png
+    share/man/man6/k58.6.gz
     share/metainfo/cz.k58.K58.metainfo.xml)
 file(GLOB_RECURSE installed RELATIVE ${prefix} LIST_DIRECTORIES false ${prefix}/*)
 list(SORT installed)
@@ -93,6 +96,9 @@ if(EXISTS ${metainfo})
     file(READ ${metainfo} xml)
     if(NOT xml MATCHES "<launchable type=\"desktop-id\">k58.desktop</launchable>")
         fail("AppStream metadata does not launch k58.desktop")
+    endif()
+    if(NOT xml MATCHES "<project_license>MIT</project_license>")
+        fail("AppStream metadata does not name the MIT licence")
     endif()
     if(xml MATCHES "@[A-Z_]+@")
         fail("AppStream metadata has an unreplaced placeholder")

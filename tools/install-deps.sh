@@ -9,8 +9,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
     xvfb xauth xdotool openbox x11-utils imagemagick sox
+    weston xwayland qt6-wayland
     fonts-liberation fonts-dejavu-core
-    python3 dpkg-dev file
+    python3 dpkg-dev file lintian
     g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
 )
 

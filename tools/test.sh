@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds K-58 and runs the whole test suite:
 #   0. a check that the C++ sources follow .clang-format;
-#   1. the normal build: unit, widget, sound and end-to-end tests;
+#   1. the normal build: unit, widget, sound and end-to-end tests (under Xvfb
+#      and in a weston session with Xwayland), and the Debian package's check
+#      with lintian;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #      and the short sanitizer soak;
 #   3. the libFuzzer build: a bounded fuzz run of the wave reader;

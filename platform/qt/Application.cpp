@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Handlers.h"
 #include "platform/qt/AppIcon.h"
+#include "platform/qt/PlatformPlugin.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -104,9 +105,18 @@ bool TApplicationWindow::event(QEvent* event) {
     return true;
 }
 
+namespace {
+
+// The program's toolkit, on the platform plugin the program prefers.
+std::unique_ptr<QApplication> StartToolkit(int& argc, char** argv) {
+    ChoosePlatformPlugin();
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+} // namespace
+
 TApplication::TApplication(int& argc, char** argv)
-    : TComponent(nullptr),
-      mImpl(std::make_unique<TImpl>(*this, std::make_unique<QApplication>(argc, argv))) {
+    : TComponent(nullptr), mImpl(std::make_unique<TImpl>(*this, StartToolkit(argc, argv))) {
     Start();
 }
 

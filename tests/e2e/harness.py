@@ -2,11 +2,28 @@
 X server, starts the program with the sound going where the test says, finds
 its window with xdotool and reads pixels from screenshots with ImageMagick."""
 
+import atexit
 import os
+import re
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
+
+
+_RUNTIME_DIR = None
+
+
+def _runtime_dir():
+    """One private runtime folder for the programs this test process starts,
+    made when first needed and removed at exit."""
+    global _RUNTIME_DIR
+    if _RUNTIME_DIR is None:
+        _RUNTIME_DIR = tempfile.mkdtemp(prefix="k58-xdg-")
+        atexit.register(shutil.rmtree, _RUNTIME_DIR, True)
+    return _RUNTIME_DIR
 
 
 def _free_display():
@@ -49,7 +66,10 @@ class Display:
         env = dict(os.environ)
         env["DISPLAY"] = self.name
         env.pop("QT_QPA_PLATFORM", None)
-        env.setdefault("XDG_RUNTIME_DIR", tempfile.mkdtemp(prefix="k58-xdg-"))
+        # A compositor of the desktop running the tests is not ours to use.
+        env.pop("WAYLAND_DISPLAY", None)
+        if "XDG_RUNTIME_DIR" not in env:
+            env["XDG_RUNTIME_DIR"] = _runtime_dir()
         env.update(extra)
         return env
 
@@ -76,9 +96,9 @@ class Display:
             values[key] = int(value) if value.lstrip("-").isdigit() else value
         return values
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-silent", "-window", "root", path], env=self.env(), check=True,
-                       timeout=20)
+    def screenshot(self, path, window="root"):
+        subprocess.run(["import", "-silent", "-window", str(window), path], env=self.env(),
+                       check=True, timeout=20)
         return Screenshot(path)
 
     def close(self):
@@ -111,6 +131,19 @@ class Screenshot:
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.rgb[i:i + 3])
+
+    def box_differing(self, other):
+        """Bounding box (left, top, right, bottom; right and bottom exclusive)
+        of the pixels that differ from another screenshot of the same size,
+        or None."""
+        stride = self.width * 3
+        rows = [y for y in range(self.height)
+                if self.rgb[y * stride:(y + 1) * stride] != other.rgb[y * stride:(y + 1) * stride]]
+        if not rows:
+            return None
+        columns = [x for y in rows for x in range(self.width)
+                   if self.pixel(x, y) != other.pixel(x, y)]
+        return min(columns), rows[0], max(columns) + 1, rows[-1] + 1
 
     def find(self, colour, x0, y0, x1, y1):
         """Columns (x) in the box [x0,x1) x [y0,y1) whose pixel has this colour."""
@@ -172,11 +205,17 @@ def sound_env(display, sound, extra_env=None, general=""):
     return env
 
 
-def start_program(display, binary=None, sound="null", extra_env=None):
+def start_program(display, binary=None, sound="null", extra_env=None, log=None):
     """Starts k58 on the display with its sound going where sound_env says.
-    Its output is discarded: a pipe nobody reads could stall it."""
-    return subprocess.Popen([binary or program_path()], env=sound_env(display, sound, extra_env),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    Its output is discarded, or its error output written to the file log: a
+    pipe nobody reads could stall it."""
+    stderr = open(log, "wb") if log else subprocess.DEVNULL
+    try:
+        return subprocess.Popen([binary or program_path()], env=sound_env(display, sound, extra_env),
+                                stdout=subprocess.DEVNULL, stderr=stderr)
+    finally:
+        if log:
+            stderr.close()
 
 
 def copy_program_without_module(tmpdir):
@@ -184,3 +223,170 @@ def copy_program_without_module(tmpdir):
     target = os.path.join(tmpdir, "k58")
     shutil.copy2(program_path(), target)
     return target
+
+
+class AttachedDisplay(Display):
+    """An X display that something else started and stops (the private Xvfb
+    under a compositor, or its Xwayland), driven like Display. env: variables
+    every program on it gets."""
+
+    def __init__(self, name, **env):
+        self.name = name
+        self.number = int(name.lstrip(":"))
+        self.proc = None
+        self.extra = env
+
+    def env(self, **extra):
+        return super().env(**{**self.extra, **extra})
+
+    def close(self):
+        pass
+
+
+class WaylandOnly:
+    """The environment of a native Wayland session: the compositor's socket
+    and no X display."""
+
+    def __init__(self, xwayland):
+        self.xwayland = xwayland
+
+    def env(self, **extra):
+        env = self.xwayland.env(**extra)
+        del env["DISPLAY"]
+        return env
+
+
+def _start_xvfb(width, height):
+    """Starts Xvfb on a display number it picks itself; returns the process
+    and the display's name."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
+         "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.time() + 10
+    while not number.endswith(b"\n"):
+        ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.time()))
+        chunk = os.read(read_end, 16) if ready else b""
+        if not chunk:
+            os.close(read_end)
+            proc.kill()
+            proc.wait()
+            raise RuntimeError("Xvfb did not report its display")
+        number += chunk
+    os.close(read_end)
+    return proc, f":{int(number)}"
+
+
+# Plain background, no panel (its clock would change the picture) and no
+# animations, so screenshots show only the windows, at once.
+_WESTON_BACKGROUND = (0x20, 0x30, 0x40)
+_WESTON_INI = """[shell]
+background-color=0xff%02x%02x%02x
+panel-position=none
+animation=none
+close-animation=none
+startup-animation=none
+focus-animation=none
+locking=false
+[input-method]
+path=
+""" % _WESTON_BACKGROUND
+
+
+class WestonSession:
+    """A Wayland session on a private display: weston with Xwayland, drawn
+    by weston's X11 backend into an Xvfb of the same size, which gives it a
+    pointer and a keyboard that xdotool drives (host). xwayland is the
+    Xwayland display, with WAYLAND_DISPLAY set as in a desktop's session;
+    wayland_only the same session without an X display. Weston's pointer
+    follows the host's once that has moved; the constructor does that."""
+
+    def __init__(self, width=1024, height=768):
+        self.width, self.height = width, height
+        self.tmp = tempfile.mkdtemp(prefix="k58-weston-")
+        self.runtime = os.path.join(self.tmp, "run")
+        os.mkdir(self.runtime, 0o700)
+        self.weston = None
+        self.xvfb, host = _start_xvfb(width, height)
+        try:
+            self.host = AttachedDisplay(host)
+            self._start_weston()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_weston(self):
+        config = os.path.join(self.tmp, "weston.ini")
+        with open(config, "w") as f:
+            f.write(_WESTON_INI)
+        log = os.path.join(self.tmp, "weston.log")
+        socket = "k58-wayland"
+        env = self.host.env(XDG_RUNTIME_DIR=self.runtime)
+        # Its own process group, so that its helpers (Xwayland, the shell
+        # client) can be ended with it.
+        self.weston = subprocess.Popen(
+            ["weston", "--backend=x11-backend.so", "--use-pixman", "--xwayland",
+             f"--socket={socket}", f"--width={self.width}", f"--height={self.height}",
+             f"--config={config}", f"--log={log}", "--idle-time=0"],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        xdisplay = None
+        deadline = time.time() + 20
+        while xdisplay is None or not os.path.exists(os.path.join(self.runtime, socket)):
+            if time.time() > deadline or self.weston.poll() is not None:
+                raise RuntimeError(f"weston did not start: {_read(log)}")
+            time.sleep(0.1)
+            found = re.search(r"xserver listening on display (:\d+)", _read(log))
+            xdisplay = found.group(1) if found else None
+        self.xwayland = AttachedDisplay(xdisplay, WAYLAND_DISPLAY=socket,
+                                        XDG_RUNTIME_DIR=self.runtime)
+        self.wayland_only = WaylandOnly(self.xwayland)
+        self.host.xdotool("mousemove", 1, 1)
+        self.host.xdotool("mousemove", 0, 0)
+        # Ready once weston has drawn its pointer there, so that screenshots
+        # from now on change only where windows come and go.
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            shot = self.host.screenshot(os.path.join(self.tmp, "ready.png"))
+            if any(shot.pixel(x, y) != _WESTON_BACKGROUND for x in range(8) for y in range(8)):
+                break
+            time.sleep(0.1)
+
+    def close(self):
+        if self.weston:
+            stop(self.weston)
+            # Its helpers, should any outlive it.
+            try:
+                os.killpg(self.weston.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        stop(self.xvfb, 5)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def stop(proc, timeout=10):
+    """Ends a process that may still run: asks it first, then kills it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+def _read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode(errors="replace")
+    except OSError:
+        return ""
