@@ -190,9 +190,12 @@ bool TDirectSoundBuffer::Lock(std::uint32_t offset, std::uint32_t size, void*& r
         return false;
     LockRecord record;
     IDirectSoundBuffer* buffer = mBuffer.Get();
-    SetLastResult(buffer->Lock(offset, size, &record.region1, &record.bytes1, &record.region2,
-                               &record.bytes2, 0));
-    if (LastResult() != DS_OK)
+    // The call's own result decides: recording a lost result restores, and
+    // the restore may record other results here or replace the buffer.
+    const HRESULT result = buffer->Lock(offset, size, &record.region1, &record.bytes1,
+                                        &record.region2, &record.bytes2, 0);
+    SetLastResult(result);
+    if (result != DS_OK)
         return false;
     mLock = record;
     region1 = record.region1;
@@ -211,8 +214,9 @@ void TDirectSoundBuffer::Unlock() {
 }
 
 bool TDirectSoundBuffer::Play(bool loop) {
-    SetLastResult(DeviceInterface()->Play(0, 0, loop ? DSBPLAY_LOOPING : 0));
-    return LastResult() == DS_OK;
+    const HRESULT result = DeviceInterface()->Play(0, 0, loop ? DSBPLAY_LOOPING : 0);
+    SetLastResult(result); // may restore, which records results of its own
+    return result == DS_OK;
 }
 
 void TDirectSoundBuffer::Stop() {
@@ -233,6 +237,13 @@ void TDirectSoundBuffer::SetPan(std::int32_t value) {
 
 void TDirectSoundBuffer::SetVolume(std::int32_t value) {
     SetLastResult(DeviceInterface()->SetVolume(value));
+}
+
+std::uint32_t TDirectSoundBuffer::Position() {
+    std::uint32_t play = 0;
+    std::uint32_t write = 0;
+    SetLastResult(DeviceInterface()->GetCurrentPosition(&play, &write));
+    return play;
 }
 
 std::uint32_t TDirectSoundBuffer::Status() {

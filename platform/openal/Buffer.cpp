@@ -91,13 +91,14 @@ std::uint32_t SoundBuffer::Size() const noexcept {
     return mStore ? static_cast<std::uint32_t>(mStore->bytes.size()) : 0;
 }
 
-HRESULT SoundBuffer::Enter() const {
+void SoundBuffer::Enter() const {
     mDevice->Poll();
-    if (mStore && mStore->lost)
-        return DSERR_BUFFERLOST;
     if (HasSource())
         mDevice->MakeCurrent();
-    return DS_OK;
+}
+
+bool SoundBuffer::Lost() const noexcept {
+    return mStore && mStore->lost;
 }
 
 void SoundBuffer::CopySettings(const SoundBuffer& other) {
@@ -202,8 +203,7 @@ std::uint32_t SoundBuffer::PlayPosition() const {
 }
 
 HRESULT SoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if (mPrimary)
         return DSERR_INVALIDCALL;
     const std::uint32_t play = PlayPosition();
@@ -221,8 +221,7 @@ HRESULT SoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t
 HRESULT SoundBuffer::GetFrequency(std::uint32_t* frequency) {
     if (frequency == nullptr)
         return DSERR_INVALIDPARAM;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     *frequency = mFrequency;
@@ -233,9 +232,12 @@ HRESULT SoundBuffer::GetStatus(std::uint32_t* status) {
     if (status == nullptr)
         return DSERR_INVALIDPARAM;
     *status = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK) {
+    Enter();
+    if (Lost()) {
+        // As the platform answers: the call works and says the memory is
+        // gone; the buffer is not playing.
         *status = DSBSTATUS_BUFFERLOST;
-        return entered;
+        return DS_OK;
     }
     bool playing = mPlaying;
     if (HasSource()) {
@@ -259,8 +261,9 @@ HRESULT SoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** audi
         *audioPtr2 = nullptr;
     if (audioBytes2 != nullptr)
         *audioBytes2 = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
+    if (Lost())
+        return DSERR_BUFFERLOST;
     if (mPrimary)
         return DSERR_INVALIDCALL;
     const std::uint32_t size = Size();
@@ -310,16 +313,16 @@ HRESULT SoundBuffer::Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* au
     mStore->locked = false;
     mStore->lockedPtr1 = mStore->lockedPtr2 = nullptr;
     mStore->lockedBytes1 = mStore->lockedBytes2 = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     mDevice->Upload(*mStore);
     return DS_OK;
 }
 
 HRESULT SoundBuffer::Play(std::uint32_t /*reserved1*/, std::uint32_t /*priority*/,
                           std::uint32_t flags) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
+    if (Lost())
+        return DSERR_BUFFERLOST;
     mLooping = (flags & DSBPLAY_LOOPING) != 0;
     if (mPrimary) {
         mPlaying = true;
@@ -348,8 +351,7 @@ HRESULT SoundBuffer::Play(std::uint32_t /*reserved1*/, std::uint32_t /*priority*
 }
 
 HRESULT SoundBuffer::Stop() {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     mPlaying = false;
     if (!HasSource())
         return DS_OK;
@@ -362,8 +364,7 @@ HRESULT SoundBuffer::Stop() {
 }
 
 HRESULT SoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if (mPrimary)
         return DSERR_INVALIDCALL;
     if (newPosition >= Size())
@@ -386,8 +387,7 @@ HRESULT SoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
 }
 
 HRESULT SoundBuffer::SetFrequency(std::uint32_t frequency) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (frequency == DSBFREQUENCY_ORIGINAL)
@@ -403,8 +403,7 @@ HRESULT SoundBuffer::SetFrequency(std::uint32_t frequency) {
 }
 
 HRESULT SoundBuffer::SetVolume(std::int32_t volume) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLVOLUME) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (volume < kVolumeMin || volume > kVolumeMax)
@@ -416,8 +415,7 @@ HRESULT SoundBuffer::SetVolume(std::int32_t volume) {
 }
 
 HRESULT SoundBuffer::SetPan(std::int32_t pan) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLPAN) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (pan < kPanMin || pan > kPanMax)

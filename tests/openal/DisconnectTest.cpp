@@ -46,7 +46,7 @@ std::thread Listen(const std::string& pipe, std::vector<char>* heard) {
 bool LostWithin(IDirectSoundBuffer* buffer, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
-        if (buffer->SetFrequency(kRate) == DSERR_BUFFERLOST)
+        if (IsLost(buffer))
             return true;
         std::this_thread::sleep_for(10ms);
     }
@@ -89,9 +89,9 @@ int LoseAndRecover() {
     listener = Listen(pipe, &second); // and plugged in again
     const auto deadline = Clock::now() + 3s;
     std::uint32_t status = 0;
-    while (old->GetStatus(&status) == DSERR_BUFFERLOST && Clock::now() < deadline)
+    while (IsLost(old.Get()) && Clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
-    if (old->GetStatus(&status) != DS_OK)
+    if (old->GetStatus(&status) != DS_OK || status != 0)
         return 8;
     listener.join();
     const Recording out = ParseRecording(second);

@@ -7,7 +7,8 @@
 //   fail-create        DirectSoundCreate fails with DSERR_NODRIVER
 //   refuse-duplicate   DuplicateSoundBuffer fails with DSERR_OUTOFMEMORY
 //   lose-buffers TAG   each time a new TAG is seen, every buffer made before
-//                      reports DSERR_BUFFERLOST from all its calls, for good
+//                      is lost for good: it falls silent, GetStatus reports
+//                      DSBSTATUS_BUFFERLOST, Play and Lock DSERR_BUFFERLOST
 //   device-gone        the output is disconnected and cannot be opened again;
 //                      remove the word and the device opens it again (the
 //                      real module's loss and recovery path runs)
@@ -78,17 +79,23 @@ public:
         }
         return left;
     }
+    // A lost buffer answers as the platform's does: GetStatus works and
+    // says so, Play and Lock fail with DSERR_BUFFERLOST, the other calls
+    // work (on a buffer that no longer sounds).
     HRESULT GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->GetCurrentPosition(play, write);
+        Lost();
+        return mInner->GetCurrentPosition(play, write);
     }
     HRESULT GetFrequency(std::uint32_t* frequency) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->GetFrequency(frequency);
+        Lost();
+        return mInner->GetFrequency(frequency);
     }
     HRESULT GetStatus(std::uint32_t* status) override {
         if (Lost()) {
-            if (status != nullptr)
-                *status = DSBSTATUS_BUFFERLOST;
-            return DSERR_BUFFERLOST;
+            if (status == nullptr)
+                return DSERR_INVALIDPARAM;
+            *status = DSBSTATUS_BUFFERLOST;
+            return DS_OK;
         }
         return mInner->GetStatus(status);
     }
@@ -100,31 +107,45 @@ public:
         return Lost() ? DSERR_BUFFERLOST : mInner->Play(reserved, priority, flags);
     }
     HRESULT SetCurrentPosition(std::uint32_t position) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetCurrentPosition(position);
+        Lost();
+        return mInner->SetCurrentPosition(position);
     }
     HRESULT SetVolume(std::int32_t volume) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetVolume(volume);
+        Lost();
+        return mInner->SetVolume(volume);
     }
     HRESULT SetPan(std::int32_t pan) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetPan(pan);
+        Lost();
+        return mInner->SetPan(pan);
     }
     HRESULT SetFrequency(std::uint32_t frequency) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetFrequency(frequency);
+        Lost();
+        return mInner->SetFrequency(frequency);
     }
-    HRESULT Stop() override { return Lost() ? DSERR_BUFFERLOST : mInner->Stop(); }
+    HRESULT Stop() override {
+        Lost();
+        return mInner->Stop();
+    }
     HRESULT Unlock(void* p1, std::uint32_t n1, void* p2, std::uint32_t n2) override {
-        // The lock itself is always given back so the memory is not left locked.
-        const HRESULT result = mInner->Unlock(p1, n1, p2, n2);
-        return Lost() ? DSERR_BUFFERLOST : result;
+        Lost();
+        return mInner->Unlock(p1, n1, p2, n2);
     }
 
 private:
     ~FaultBuffer() = default;
-    bool Lost() const { return CurrentEpoch() != mEpoch; }
+    // Lost memory falls silent when the loss is first seen and stays lost.
+    bool Lost() {
+        if (!mLost && CurrentEpoch() != mEpoch) {
+            mLost = true;
+            mInner->Stop();
+        }
+        return mLost;
+    }
 
     std::uint32_t mRefs = 1;
     IDirectSoundBuffer* mInner;
     unsigned mEpoch;
+    bool mLost = false;
 };
 
 class FaultDevice final : public IDirectSound {

@@ -100,6 +100,12 @@ void Fill(IDirectSoundBuffer* buffer, const std::vector<std::int16_t>& samples) 
     ASSERT_EQ(buffer->Unlock(p1, n1, p2, n2), DS_OK);
 }
 
+bool IsLost(IDirectSoundBuffer* buffer) {
+    std::uint32_t status = 0;
+    EXPECT_EQ(buffer->GetStatus(&status), DS_OK);
+    return (status & DSBSTATUS_BUFFERLOST) != 0;
+}
+
 IDirectSoundBuffer* MakeBuffer(IDirectSound* device, const std::vector<std::int16_t>& samples,
                                std::uint32_t rate) {
     WAVEFORMATEX format = Pcm16Mono(rate);

@@ -55,6 +55,9 @@ std::vector<std::int16_t> Sine(double hertz, std::uint32_t rate, double seconds,
 IDirectSoundBuffer* MakeBuffer(IDirectSound* device, const std::vector<std::int16_t>& samples,
                                std::uint32_t rate);
 void Fill(IDirectSoundBuffer* buffer, const std::vector<std::int16_t>& samples);
+// Whether the buffer's memory is lost, asked as the platform is asked: its
+// GetStatus works and sets DSBSTATUS_BUFFERLOST.
+bool IsLost(IDirectSoundBuffer* buffer);
 DSBUFFERDESC Description(std::uint32_t bytes, WAVEFORMATEX* format,
                          std::uint32_t flags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN |
                                                DSBCAPS_CTRLVOLUME);
