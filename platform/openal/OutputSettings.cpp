@@ -72,4 +72,8 @@ ALCdevice* OpenDefaultOutput() {
     return alcOpenDevice(nullptr);
 }
 
+ALCcontext* CreateOutputContext(ALCdevice* device) {
+    return alcCreateContext(device, nullptr);
+}
+
 } // namespace k58::openal

@@ -13,5 +13,7 @@ constexpr int kPeriodFrames = 256;
 // Opens the default output; nullptr when there is none. The first call in
 // the process also hands OpenAL Soft the period setting above (see the .cpp).
 ALCdevice* OpenDefaultOutput();
+// The context the module plays through on device.
+ALCcontext* CreateOutputContext(ALCdevice* device);
 
 } // namespace k58::openal

@@ -191,7 +191,73 @@ class FaultTest(unittest.TestCase):
         self.close_cleanly(program)
         self.assertGreater(self.loud(wav, 1.0, 2.5), 0.5, "no sound once the output came back")
 
+    # -- output that hangs while it opens -----------------------------------------
+
+    def calls(self, log):
+        """The fault module's call log: (seconds on the monotonic clock, call,
+        buffer, value, succeeded) per line."""
+        out = []
+        with open(log) as f:
+            for line in f:
+                ms, call, buffer, value, ok = line.split()
+                out.append((float(ms) / 1000.0, call, int(buffer), int(value), ok == "1"))
+        return out
+
+    def test_an_output_that_hangs_while_it_reopens_holds_up_neither_tick_nor_beat(self):
+        log = os.path.join(self.tmp, "calls.log")
+        program = self.start(extra_env={"K58_DSOUND_CALL_LOG": log})
+        program.click_lever("N")
+        program.point(-0.5, 1.3)  # engine idling: a beat every 250 ms
+        time.sleep(1.0)
+        gone = time.monotonic()
+        # Each attempt to open the output again now hangs for 2 s.
+        self.set_faults("device-gone open-blocks")
+        time.sleep(5.0)
+        back = time.monotonic()
+        self.set_faults("")
+        time.sleep(3.0)
+        self.assertEqual(self.boxes(program), [], "a message appeared")
+        self.assert_answers(program)
+        self.close_cleanly(program)
+
+        calls = self.calls(log)
+        looped = {b for _, call, b, value, _ in calls if call == "play" and value & 1}
+        # Each tick sets the rates of both tones: one tick per group of rate
+        # changes on looped buffers.
+        ticks = []
+        for t, call, b, _, _ in calls:
+            if call == "freq" and b in looped and gone + 0.2 <= t <= back:
+                if not ticks or t - ticks[-1] > 0.002:
+                    ticks.append(t)
+        periods = sorted(b - a for a, b in zip(ticks, ticks[1:]))
+        beats = [t for t, call, _, value, _ in calls
+                 if call == "play" and value == 0 and gone + 0.2 <= t <= back]
+        gaps = sorted(b - a for a, b in zip(beats, beats[1:]))
+        self.assertGreater(len(periods), 100, "too few ticks while the output was away")
+        self.assertGreater(len(gaps), 10, "too few beats while the output was away")
+        p99 = periods[int(0.99 * (len(periods) - 1))]
+        median = gaps[len(gaps) // 2]
+        print(f"output away {back - gone:.1f} s: {len(ticks)} ticks, period p50 "
+              f"{periods[len(periods) // 2] * 1000:.1f} ms p99 {p99 * 1000:.1f} ms max "
+              f"{periods[-1] * 1000:.1f} ms; {len(beats)} beats, median interval "
+              f"{median * 1000:.0f} ms, longest {gaps[-1] * 1000:.0f} ms", file=sys.stderr)
+        self.assertLess(p99, 0.015, "the tick was held up")
+        self.assertAlmostEqual(median, 0.250, delta=0.025)
+        self.assertLess(gaps[-1], 0.5, "a beat was held up")
+
     # -- closing at awkward moments ------------------------------------------------
+
+    def test_closing_while_the_output_is_being_reopened_ends_cleanly(self):
+        program = self.start()
+        self.drive(program, 1.0)
+        self.set_faults("device-gone open-blocks")
+        self.drive(program, 1.0)  # the first attempt to reopen is hanging now
+        began = time.monotonic()
+        self.close_cleanly(program)
+        took = time.monotonic() - began
+        print(f"closed {took:.2f} s after asking, while the output hung", file=sys.stderr)
+        self.assertLess(took, 2.5)
+
 
     def test_closing_during_a_gear_change_or_a_shake_ends_cleanly(self):
         # Picking II in gear 1 runs the gear change: clunk and six beats

@@ -12,13 +12,23 @@
 //   device-gone        the output is disconnected and cannot be opened again;
 //                      remove the word and the device opens it again (the
 //                      real module's loss and recovery path runs)
+//   open-blocks        every attempt to open the output first waits 2 s, as
+//                      a backend that hangs does (a sound server starting)
 // Without K58_DSOUND_FAULTS it behaves like the real module.
+//
+// K58_DSOUND_CALL_LOG names a file that gets one line per buffer call that
+// the tests read timing from: "<ms> <call> <buffer> <value> <result>", calls
+// create, duplicate (value: the original), play (value: the flags), freq and
+// position. Buffers are numbered from 1 in the order they are made.
 #include "platform/openal/Device.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace k58::fault {
 namespace {
@@ -27,8 +37,11 @@ struct Faults {
     bool failCreate = false;
     bool refuseDuplicate = false;
     bool deviceGone = false;
+    bool openBlocks = false;
     std::string loseTag;
 };
+
+constexpr auto kBlockedOpen = std::chrono::seconds(2);
 
 Faults ReadFaults() {
     Faults faults;
@@ -44,10 +57,48 @@ Faults ReadFaults() {
             faults.refuseDuplicate = true;
         else if (word == "device-gone")
             faults.deviceGone = true;
+        else if (word == "open-blocks")
+            faults.openBlocks = true;
         else if (word == "lose-buffers")
             file >> faults.loseTag;
     }
     return faults;
+}
+
+// The call log; buffers are only called on one thread.
+class CallLog {
+public:
+    CallLog() {
+        const char* path = std::getenv("K58_DSOUND_CALL_LOG");
+        if (path != nullptr && *path != '\0')
+            mFile = std::fopen(path, "a");
+    }
+    ~CallLog() {
+        if (mFile != nullptr)
+            std::fclose(mFile);
+    }
+    CallLog(const CallLog&) = delete;
+    CallLog& operator=(const CallLog&) = delete;
+    HRESULT Note(const char* call, unsigned buffer, long long value, HRESULT result) {
+        if (mFile != nullptr) {
+            const double ms = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count();
+            std::fprintf(mFile, "%.3f %s %u %lld %d\n", ms, call, buffer, value, result == DS_OK);
+            std::fflush(mFile);
+        }
+        return result;
+    }
+    unsigned NextBuffer() { return ++mBuffers; }
+
+private:
+    std::FILE* mFile = nullptr;
+    unsigned mBuffers = 0;
+};
+
+CallLog& Log() {
+    static CallLog log;
+    return log;
 }
 
 // Counts the lose-buffers tags seen: a buffer made in an earlier epoch than
@@ -66,9 +117,11 @@ unsigned CurrentEpoch() {
 
 class FaultBuffer final : public IDirectSoundBuffer {
 public:
-    explicit FaultBuffer(IDirectSoundBuffer* inner) : mInner(inner), mEpoch(CurrentEpoch()) {}
+    explicit FaultBuffer(IDirectSoundBuffer* inner)
+        : mInner(inner), mEpoch(CurrentEpoch()), mNumber(Log().NextBuffer()) {}
 
     IDirectSoundBuffer* Inner() const { return mInner; }
+    unsigned Number() const { return mNumber; }
 
     std::uint32_t AddRef() override { return ++mRefs; }
     std::uint32_t Release() override {
@@ -104,11 +157,12 @@ public:
         return Lost() ? DSERR_BUFFERLOST : mInner->Lock(offset, bytes, p1, n1, p2, n2, flags);
     }
     HRESULT Play(std::uint32_t reserved, std::uint32_t priority, std::uint32_t flags) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->Play(reserved, priority, flags);
+        const HRESULT result = Lost() ? DSERR_BUFFERLOST : mInner->Play(reserved, priority, flags);
+        return Log().Note("play", mNumber, flags, result);
     }
     HRESULT SetCurrentPosition(std::uint32_t position) override {
         Lost();
-        return mInner->SetCurrentPosition(position);
+        return Log().Note("position", mNumber, position, mInner->SetCurrentPosition(position));
     }
     HRESULT SetVolume(std::int32_t volume) override {
         Lost();
@@ -120,7 +174,7 @@ public:
     }
     HRESULT SetFrequency(std::uint32_t frequency) override {
         Lost();
-        return mInner->SetFrequency(frequency);
+        return Log().Note("freq", mNumber, frequency, mInner->SetFrequency(frequency));
     }
     HRESULT Stop() override {
         Lost();
@@ -145,6 +199,7 @@ private:
     std::uint32_t mRefs = 1;
     IDirectSoundBuffer* mInner;
     unsigned mEpoch;
+    unsigned mNumber;
     bool mLost = false;
 };
 
@@ -165,9 +220,10 @@ public:
                               IUnknown* outer) override {
         IDirectSoundBuffer* inner = nullptr;
         const HRESULT result = mInner->CreateSoundBuffer(desc, &inner, outer);
+        FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;
         if (buffer != nullptr)
-            *buffer = inner != nullptr ? new FaultBuffer(inner) : nullptr;
-        return result;
+            *buffer = made;
+        return Log().Note("create", made != nullptr ? made->Number() : 0, 0, result);
     }
     HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
                                  IDirectSoundBuffer** duplicate) override {
@@ -181,9 +237,11 @@ public:
         IDirectSoundBuffer* inner = nullptr;
         const HRESULT result =
             mInner->DuplicateSoundBuffer(wrapped != nullptr ? wrapped->Inner() : nullptr, &inner);
+        FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;
         if (duplicate != nullptr)
-            *duplicate = inner != nullptr ? new FaultBuffer(inner) : nullptr;
-        return result;
+            *duplicate = made;
+        return Log().Note("duplicate", made != nullptr ? made->Number() : 0,
+                          wrapped != nullptr ? wrapped->Number() : 0, result);
     }
     HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override {
         return mInner->SetCooperativeLevel(window, level);
@@ -199,7 +257,10 @@ private:
 openal::DeviceHooks FaultHooks() {
     openal::DeviceHooks real = openal::DefaultHooks();
     openal::DeviceHooks hooks;
+    // Runs on the module's probe thread when the output is reopened.
     hooks.open = [open = real.open]() -> ALCdevice* {
+        if (ReadFaults().openBlocks)
+            std::this_thread::sleep_for(kBlockedOpen);
         return ReadFaults().deviceGone ? nullptr : open();
     };
     hooks.connected = [connected = real.connected](ALCdevice* device) {
