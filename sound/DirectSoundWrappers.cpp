@@ -24,6 +24,18 @@ TDirectSoundCreate FindDirectSoundCreate() {
         LoadDllFunction(kDirectSoundModule, kDirectSoundCreateName));
 }
 
+// The sound module is loaded once before the program starts, while it has
+// only one thread, so that the module can set its output up in ways that
+// are unsafe once other threads run (it edits the environment). A failure
+// here is not reported: the device's own load tries again and raises.
+[[maybe_unused]] const bool kModuleLoadedEarly = [] {
+    try {
+        LoadDllFunction(kDirectSoundModule, kDirectSoundCreateName);
+    } catch (...) {
+    }
+    return true;
+}();
+
 // Buffer flags for every mixable buffer; focus flags are added per device.
 constexpr std::uint32_t kMixableBufferFlags =
     DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
