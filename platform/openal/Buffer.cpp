@@ -1,6 +1,9 @@
 #include "platform/openal/Buffer.h"
 
 #include "platform/openal/Device.h"
+#include "platform/openal/PanLaw.h"
+
+#include <AL/alext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +18,8 @@ constexpr std::int32_t kVolumeMax = 0;
 constexpr std::int32_t kPanMin = -10000;
 constexpr std::int32_t kPanMax = 10000;
 constexpr double kHundredthsPerDecade = 2000.0; // 20 dB per factor of 10, in hundredths
-constexpr double kHalfPi = 1.57079632679489661923;
+// A raised gain must not be cut at OpenAL's default maximum of 1.
+constexpr float kMaxSourceGain = 4.0f;
 // How far ahead of the play cursor the write cursor is reported.
 constexpr std::uint32_t kWriteAheadMs = 10;
 
@@ -23,18 +27,6 @@ float GainOf(std::int32_t volume) {
     if (volume <= kVolumeMin)
         return 0.0f;
     return static_cast<float>(std::pow(10.0, volume / kHundredthsPerDecade));
-}
-
-// A pan attenuates the far channel by |pan| hundredths of a dB. OpenAL pans a
-// mono source by its direction, so the source is placed at the angle at which
-// a constant-power pan gives that ratio between the channels (0 ahead,
-// +90 degrees fully right). The match is close, not exact.
-float AngleOf(std::int32_t pan) {
-    if (pan == 0)
-        return 0.0f;
-    const double ratio = std::pow(10.0, -std::abs(pan) / kHundredthsPerDecade);
-    const double angle = 2.0 * std::atan(1.0 / ratio) - kHalfPi;
-    return static_cast<float>(pan > 0 ? angle : -angle);
 }
 
 } // namespace
@@ -128,6 +120,9 @@ bool SoundBuffer::Attach() {
         return false;
     }
     alSourcei(mSource, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcef(mSource, AL_MAX_GAIN, kMaxSourceGain);
+    if (mStore->format.nChannels == 2 && alIsExtensionPresent("AL_SOFT_direct_channels"))
+        alSourcei(mSource, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
     alSourcei(mSource, AL_BUFFER, static_cast<ALint>(mStore->buffer));
     ApplySettings();
     if (mPlaying) {
@@ -157,9 +152,15 @@ void SoundBuffer::ApplySettings() {
     const float pitch =
         static_cast<float>(mFrequency) / static_cast<float>(mStore->format.nSamplesPerSec);
     alSourcef(mSource, AL_PITCH, pitch);
-    alSourcef(mSource, AL_GAIN, GainOf(mVolume));
-    const float angle = AngleOf(mPan);
-    alSource3f(mSource, AL_POSITION, std::sin(angle), 0.0f, -std::cos(angle));
+    if (mStore->format.nChannels == 2) {
+        // Each channel straight to its side at the buffer's level; the
+        // platform's pan does nothing to stereo buffers here.
+        alSourcef(mSource, AL_GAIN, GainOf(mVolume));
+        return;
+    }
+    const MonoPlacement placement = PlaceMono(mPan);
+    alSourcef(mSource, AL_GAIN, GainOf(mVolume) * placement.gain);
+    alSource3f(mSource, AL_POSITION, std::sin(placement.angle), 0.0f, -std::cos(placement.angle));
 }
 
 void SoundBuffer::Unbind() {

@@ -2,6 +2,8 @@
 
 #include "platform/openal/ConfigFiles.h"
 
+#include <AL/alext.h>
+
 #include <dirent.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -68,7 +70,11 @@ ALCdevice* OpenDefaultOutput() {
 }
 
 ALCcontext* CreateOutputContext(ALCdevice* device) {
-    return alcCreateContext(device, nullptr);
+    // The platform filters nothing; OpenAL Soft would turn HRTF on by itself
+    // on an output that reports headphones (a user's own hrtf setting still
+    // wins).
+    const ALCint attributes[] = {ALC_HRTF_SOFT, ALC_FALSE, 0};
+    return alcCreateContext(device, attributes);
 }
 
 } // namespace k58::openal

@@ -6,6 +6,7 @@
 #include "platform/openal/ConfigFiles.h"
 
 #include <AL/alc.h>
+#include <AL/alext.h>
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -127,6 +128,23 @@ TEST_F(PeriodTest, AModuleLoadedWhileOtherThreadsRunLeavesTheEnvironmentAlone) {
             other.detach();
             // OpenAL's own period, and no ALSOFT_CONF.
             std::exit(PeriodIs(1024) && std::getenv("ALSOFT_CONF") == nullptr ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+TEST_F(PeriodTest, HeadphonesGetNoHrtfFilter) {
+    EXPECT_EXIT(
+        {
+            NoUserConfig();
+            // An output that reports headphones, with HRTF left to OpenAL.
+            ::setenv("ALSOFT_CONF", Write("phones.conf", "stereo-mode = headphones\n").c_str(), 1);
+            Ref<IDirectSound> device;
+            if (LoadCreate(K58_DSOUND_PATH)(nullptr, device.Out(), nullptr) != DS_OK)
+                std::exit(2);
+            ALCint hrtf = -1;
+            alcGetIntegerv(alcGetContextsDevice(alcGetCurrentContext()), ALC_HRTF_SOFT, 1, &hrtf);
+            std::fprintf(stderr, "HRTF %d\n", hrtf);
+            std::exit(hrtf == ALC_FALSE ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }

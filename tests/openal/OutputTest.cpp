@@ -136,6 +136,44 @@ TEST_F(OutputTest, OverlappingVoicesMix) {
         << "before it started, only the first voice sounded";
 }
 
+TEST_F(OutputTest, LevelAndPanAreThePlatformsAndNothingIsFiltered) {
+    // The platform plays a mono buffer at pan 0 at its own level in both
+    // channels; a pan attenuates the other channel by pan/100 dB. A tone at
+    // half scale, a second at each pan.
+    const std::int32_t pans[] = {0, 1000, -600, 3000, -10000};
+    Ref<IDirectSoundBuffer> tone(MakeBuffer(mDevice.Get(), Sine(kTone, kRate, 1.0), kRate));
+    ASSERT_EQ(tone->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    std::vector<Clock::time_point> at;
+    for (std::int32_t pan : pans) {
+        ASSERT_EQ(tone->SetPan(pan), DS_OK);
+        at.push_back(Now());
+        std::this_thread::sleep_for(300ms);
+    }
+    at.push_back(Now());
+    tone.Reset();
+    const Recording out = Finish();
+    ASSERT_EQ(out.left.size(), out.samples.size());
+    for (std::size_t i = 0; i < std::size(pans); ++i) {
+        const double from = At(at[i]) + 0.05;
+        const double to = At(at[i + 1]) - 0.03;
+        const auto db = [&](const std::vector<float>& channel) {
+            return 20.0 * std::log10(ToneLevel(channel, out.rate, kTone, from, to) / 0.5);
+        };
+        const double left = db(out.left);
+        const double right = db(out.right);
+        const double expectedLeft = std::min(0, -pans[i]) / 100.0;
+        const double expectedRight = std::min(0, pans[i]) / 100.0;
+        std::cout << "pan " << pans[i] << ": left " << left << " dB, right " << right
+                  << " dB (platform " << expectedLeft << ", " << expectedRight << ")\n";
+        // Below -60 dB the far channel only needs to be silent.
+        const auto matches = [](double measured, double expected) {
+            return expected < -60.0 ? measured < -60.0 : std::abs(measured - expected) < 0.3;
+        };
+        EXPECT_TRUE(matches(left, expectedLeft)) << "pan " << pans[i];
+        EXPECT_TRUE(matches(right, expectedRight)) << "pan " << pans[i];
+    }
+}
+
 TEST_F(OutputTest, ADuplicatePlaysWhatIsWrittenIntoTheOriginal) {
     Ref<IDirectSoundBuffer> original(MakeBuffer(mDevice.Get(), Sine(kTone, kRate, 1.0), kRate));
     Ref<IDirectSoundBuffer> copy;

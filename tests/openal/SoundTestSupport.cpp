@@ -149,10 +149,16 @@ Recording ParseRecording(const std::vector<char>& bytes) {
             for (std::size_t f = body; f + frame <= body + size; f += frame) {
                 float sum = 0.0f;
                 for (std::uint16_t c = 0; c < channels; ++c) {
+                    float value = 0.0f;
                     if (isFloat && bits == 32)
-                        sum += ReadLe<float>(bytes, f + c * 4u);
+                        value = ReadLe<float>(bytes, f + c * 4u);
                     else if (bits == 16)
-                        sum += ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
+                        value = ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
+                    if (c == 0)
+                        recording.left.push_back(value);
+                    if (c == std::min<std::uint16_t>(1, channels - 1))
+                        recording.right.push_back(value);
+                    sum += value;
                 }
                 recording.samples.push_back(sum / channels);
             }
@@ -241,20 +247,24 @@ double ToneFrequency(const Recording& recording, double from, double to) {
     return (crossings - 1) * double(recording.rate) / (lastCrossing - firstCrossing);
 }
 
-double ToneLevel(const Recording& recording, double hertz, double from, double to) {
-    const auto& s = recording.samples;
-    const auto first = static_cast<std::size_t>(std::max(0.0, from * recording.rate));
-    const auto last = std::min(s.size(), static_cast<std::size_t>(to * recording.rate));
+double ToneLevel(const std::vector<float>& s, std::uint32_t rate, double hertz, double from,
+                 double to) {
+    const auto first = static_cast<std::size_t>(std::max(0.0, from * rate));
+    const auto last = std::min(s.size(), static_cast<std::size_t>(to * rate));
     if (last <= first)
         return 0.0;
     double re = 0.0;
     double im = 0.0;
     for (std::size_t i = first; i < last; ++i) {
-        const double phase = 2.0 * kPi * hertz * double(i) / recording.rate;
+        const double phase = 2.0 * kPi * hertz * double(i) / rate;
         re += s[i] * std::cos(phase);
         im += s[i] * std::sin(phase);
     }
     return 2.0 * std::hypot(re, im) / double(last - first);
+}
+
+double ToneLevel(const Recording& recording, double hertz, double from, double to) {
+    return ToneLevel(recording.samples, recording.rate, hertz, from, to);
 }
 
 double FirstShortHalfPeriod(const Recording& recording, double from, double halfPeriodBelow) {

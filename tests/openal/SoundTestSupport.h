@@ -68,6 +68,8 @@ struct Recording {
     std::size_t dataOffset = 0; // where the samples start in the file
     std::size_t frameBytes = 0;
     std::vector<float> samples;
+    // The first two channels on their own (both the same for mono).
+    std::vector<float> left, right;
     double Seconds() const { return rate == 0 ? 0.0 : double(samples.size()) / rate; }
 };
 Recording ReadRecording(const std::string& path);
@@ -96,8 +98,11 @@ private:
 // The frequency of a steady tone between two times, from its rising zero
 // crossings; 0 when there are fewer than two.
 double ToneFrequency(const Recording& recording, double from, double to);
-// The amplitude of one frequency between two times (a single DFT bin).
+// The amplitude of one frequency between two times (a single DFT bin), in
+// the mix or in one channel.
 double ToneLevel(const Recording& recording, double hertz, double from, double to);
+double ToneLevel(const std::vector<float>& samples, std::uint32_t rate, double hertz, double from,
+                 double to);
 // The first time from `from` on at which the tone's half periods become
 // shorter than `halfPeriodBelow` seconds; negative when they never do.
 double FirstShortHalfPeriod(const Recording& recording, double from, double halfPeriodBelow);
