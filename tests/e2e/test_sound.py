@@ -163,13 +163,7 @@ class SoundTest(unittest.TestCase):
 
     def beat_onsets(self, name, end, min_gap=0.03):
         """Start times (s, from the stretch's start) of the engine beats."""
-        rate, beat = soundkit.read_asset("engine-beat.wav")
-        template, _ = soundkit.beat_band(beat[:int(0.2 * rate)], rate)
-        band, band_rate = soundkit.beat_band(self.stretch(name, end), self.rate)
-        scores = soundkit.matched_scores(band, template)
-        # Over 200 ms, noise alone stays below about 0.15 and a beat among seven
-        # stands at about 0.33.
-        return soundkit.peaks(scores, band_rate, min_gap, 0.25)
+        return soundkit.beat_onsets(self.stretch(name, end), self.rate, min_gap)
 
     def test_engine_beats_come_at_the_interval_engine_speed_sets(self):
         for name, interval in (("idle", 0.250), ("n1", 0.070)):

@@ -122,6 +122,13 @@ public:
 
     IDirectSoundBuffer* Inner() const { return mInner; }
     unsigned Number() const { return mNumber; }
+    // A duplicate of lost memory is lost as well.
+    void LoseWith(FaultBuffer& original) {
+        if (original.Lost() && !mLost) {
+            mLost = true;
+            mInner->Stop();
+        }
+    }
 
     std::uint32_t AddRef() override { return ++mRefs; }
     std::uint32_t Release() override {
@@ -238,6 +245,8 @@ public:
         const HRESULT result =
             mInner->DuplicateSoundBuffer(wrapped != nullptr ? wrapped->Inner() : nullptr, &inner);
         FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;
+        if (made != nullptr)
+            made->LoseWith(*wrapped);
         if (duplicate != nullptr)
             *duplicate = made;
         return Log().Note("duplicate", made != nullptr ? made->Number() : 0,

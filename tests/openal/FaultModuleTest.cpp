@@ -74,6 +74,9 @@ TEST_F(FaultModuleTest, LosesTheBuffersThatExistWhenANewTagAppears) {
     void* p1 = nullptr;
     std::uint32_t n1 = 0;
     EXPECT_EQ(before->Lock(0, 4, &p1, &n1, nullptr, nullptr, 0), DSERR_BUFFERLOST);
+    Ref<IDirectSoundBuffer> copy;
+    ASSERT_EQ(device->DuplicateSoundBuffer(before.Get(), copy.Out()), DS_OK);
+    EXPECT_EQ(copy->Play(0, 0, 0), DSERR_BUFFERLOST) << "a duplicate of lost memory is lost";
     Ref<IDirectSoundBuffer> after(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
     EXPECT_EQ(after->Play(0, 0, 0), DS_OK) << "a reloaded buffer works";
     EXPECT_EQ(after->Play(0, 0, 0), DS_OK) << "the same tag loses nothing more";
