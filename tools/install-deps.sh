@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
     xvfb xauth xdotool openbox x11-utils imagemagick sox
+    pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core
     python3 dpkg-dev file
 )

@@ -51,6 +51,13 @@ class Recording:
         # 44-odd header bytes, then 8 bytes a frame (float stereo).
         return max(0, os.path.getsize(self.wav) - 44) // 8 if os.path.exists(self.wav) else 0
 
+    def read(self):
+        """(rate, mono samples) of the whole recording."""
+        return soundkit.read_recording(self.wav)
+
+    def close(self):
+        pass
+
     def mark(self, name):
         self.marks[name] = self.frames()
 
@@ -64,12 +71,14 @@ class Recording:
 
 
 class SoundTest(unittest.TestCase):
+    recording = Recording  # where the sound goes and how it is read back
+
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="k58-sound-")
         cls.display = harness.Display()
         cls.display.start_window_manager()
-        rec = cls.rec = Recording(cls.display, cls.tmp)
+        rec = cls.rec = cls.recording(cls.display, cls.tmp)
         program = rec.program
         try:
             if not program.wait_window(timeout=30):
@@ -116,7 +125,7 @@ class SoundTest(unittest.TestCase):
                 cls.exit_code = program.close_with_alt_f4(timeout=8.0)
         finally:
             program.stop()
-        cls.rate, cls.mix = soundkit.read_recording(rec.wav)
+        cls.rate, cls.mix = rec.read()
         if os.environ.get("K58_SOUND_KEEP"):
             import pickle
             with open(os.environ["K58_SOUND_KEEP"], "wb") as f:
@@ -132,6 +141,7 @@ class SoundTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        cls.rec.close()
         cls.display.close()
 
     def stretch(self, name, end=None, trim=0.0):
