@@ -230,25 +230,8 @@ TEST_F(OutputTest, ARateChangeReachesTheOutputWithin30Ms) {
         // Rising: half periods drop below the midpoint; falling: they rise
         // above it, found as the first half period that is not short.
         const double mid = 0.75 / (2 * kTone);
-        double heard = -1.0;
-        if (i % 2 == 0) {
-            heard = FirstShortHalfPeriod(out, calls[i] - 0.04, mid);
-        } else {
-            // Find the first long half period by scanning for when short ones stop.
-            const auto& s = out.samples;
-            double previous = -1.0;
-            for (auto k = static_cast<std::size_t>((calls[i] - 0.04) * out.rate) + 1; k < s.size();
-                 ++k) {
-                if ((s[k - 1] < 0.0f) != (s[k] < 0.0f)) {
-                    const double t = double(k - 1) + s[k - 1] / double(s[k - 1] - s[k]);
-                    if (previous >= 0.0 && t - previous > mid * out.rate) {
-                        heard = previous / out.rate;
-                        break;
-                    }
-                    previous = t;
-                }
-            }
-        }
+        const double heard = i % 2 == 0 ? FirstShortHalfPeriod(out, calls[i] - 0.04, mid)
+                                        : FirstLongHalfPeriod(out, calls[i] - 0.04, mid);
         ASSERT_GE(heard, 0.0) << "change " << i << " not found";
         // A block of samples leaves the writer one period after its start.
         const double latency = heard + period - calls[i];

@@ -169,6 +169,26 @@ Recording ParseRecording(const std::vector<char>& bytes) {
     return recording;
 }
 
+Recording ParseRawRecording(const std::vector<char>& bytes, std::uint32_t rate,
+                            std::uint16_t channels) {
+    Recording recording;
+    recording.rate = rate;
+    recording.frameBytes = std::size_t(channels) * 4;
+    for (std::size_t f = 0; f + recording.frameBytes <= bytes.size(); f += recording.frameBytes) {
+        float sum = 0.0f;
+        for (std::uint16_t c = 0; c < channels; ++c) {
+            const float value = ReadLe<float>(bytes, f + c * 4u);
+            if (c == 0)
+                recording.left.push_back(value);
+            if (c == std::min<std::uint16_t>(1, channels - 1))
+                recording.right.push_back(value);
+            sum += value;
+        }
+        recording.samples.push_back(sum / channels);
+    }
+    return recording;
+}
+
 Recording ReadRecording(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
@@ -275,6 +295,22 @@ double FirstShortHalfPeriod(const Recording& recording, double from, double half
         if ((s[i - 1] < 0.0f) != (s[i] < 0.0f)) {
             const double t = double(i - 1) + s[i - 1] / double(s[i - 1] - s[i]);
             if (previous >= 0.0 && t - previous < limit)
+                return previous / recording.rate;
+            previous = t;
+        }
+    }
+    return -1.0;
+}
+
+double FirstLongHalfPeriod(const Recording& recording, double from, double halfPeriodAbove) {
+    const auto& s = recording.samples;
+    const double limit = halfPeriodAbove * recording.rate;
+    double previous = -1.0;
+    for (auto i = static_cast<std::size_t>(std::max(0.0, from * recording.rate)) + 1; i < s.size();
+         ++i) {
+        if ((s[i - 1] < 0.0f) != (s[i] < 0.0f)) {
+            const double t = double(i - 1) + s[i - 1] / double(s[i - 1] - s[i]);
+            if (previous >= 0.0 && t - previous > limit)
                 return previous / recording.rate;
             previous = t;
         }

@@ -73,6 +73,9 @@ struct Recording {
     double Seconds() const { return rate == 0 ? 0.0 : double(samples.size()) / rate; }
 };
 Recording ReadRecording(const std::string& path);
+// Raw 32-bit float samples (as parec writes them), channels interleaved.
+Recording ParseRawRecording(const std::vector<char>& bytes, std::uint32_t rate,
+                            std::uint16_t channels);
 // The same from raw bytes of a stream that starts with the WAVE header.
 Recording ParseRecording(const std::vector<char>& bytes);
 
@@ -106,5 +109,8 @@ double ToneLevel(const std::vector<float>& samples, std::uint32_t rate, double h
 // The first time from `from` on at which the tone's half periods become
 // shorter than `halfPeriodBelow` seconds; negative when they never do.
 double FirstShortHalfPeriod(const Recording& recording, double from, double halfPeriodBelow);
+// The same for half periods that become longer than `halfPeriodAbove` after
+// shorter ones.
+double FirstLongHalfPeriod(const Recording& recording, double from, double halfPeriodAbove);
 
 } // namespace k58::soundtest
