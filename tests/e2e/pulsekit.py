@@ -66,13 +66,8 @@ class PulseServer:
                               timeout=10)
 
     def stop(self):
-        if self.proc is not None and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        if self.proc is not None:
+            end(self.proc)
         self.proc = None
 
     def close(self):
@@ -100,17 +95,22 @@ class Recorder:
         return os.path.getsize(self.path) // FRAME_BYTES if os.path.exists(self.path) else 0
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        end(self.proc)
 
     def read(self):
         """(rate, mono samples) of what was recorded."""
         return read_raw(self.path)
+
+
+def end(proc, timeout=10):
+    """Asks a process to end, and makes it if it does not."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 def read_raw(path):

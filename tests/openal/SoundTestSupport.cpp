@@ -31,6 +31,22 @@ template <class T> T ReadLe(const std::vector<char>& bytes, std::size_t at) {
     return value;
 }
 
+// Adds one frame whose channel c holds value(c): to each of the first two
+// channels and, mixed down, to the samples.
+template <class Value>
+void AddFrame(Recording& recording, std::uint16_t channels, const Value& value) {
+    float sum = 0.0f;
+    for (std::uint16_t c = 0; c < channels; ++c) {
+        const float v = value(c);
+        if (c == 0)
+            recording.left.push_back(v);
+        if (c == std::min<std::uint16_t>(1, channels - 1))
+            recording.right.push_back(v);
+        sum += v;
+    }
+    recording.samples.push_back(sum / channels);
+}
+
 } // namespace
 
 void UseNullOutput() {
@@ -147,20 +163,13 @@ Recording ParseRecording(const std::vector<char>& bytes) {
             recording.dataOffset = body;
             recording.frameBytes = frame;
             for (std::size_t f = body; f + frame <= body + size; f += frame) {
-                float sum = 0.0f;
-                for (std::uint16_t c = 0; c < channels; ++c) {
-                    float value = 0.0f;
+                AddFrame(recording, channels, [&](std::uint16_t c) {
                     if (isFloat && bits == 32)
-                        value = ReadLe<float>(bytes, f + c * 4u);
-                    else if (bits == 16)
-                        value = ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
-                    if (c == 0)
-                        recording.left.push_back(value);
-                    if (c == std::min<std::uint16_t>(1, channels - 1))
-                        recording.right.push_back(value);
-                    sum += value;
-                }
-                recording.samples.push_back(sum / channels);
+                        return ReadLe<float>(bytes, f + c * 4u);
+                    if (bits == 16)
+                        return ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
+                    return 0.0f;
+                });
             }
             return recording;
         }
@@ -174,18 +183,9 @@ Recording ParseRawRecording(const std::vector<char>& bytes, std::uint32_t rate,
     Recording recording;
     recording.rate = rate;
     recording.frameBytes = std::size_t(channels) * 4;
-    for (std::size_t f = 0; f + recording.frameBytes <= bytes.size(); f += recording.frameBytes) {
-        float sum = 0.0f;
-        for (std::uint16_t c = 0; c < channels; ++c) {
-            const float value = ReadLe<float>(bytes, f + c * 4u);
-            if (c == 0)
-                recording.left.push_back(value);
-            if (c == std::min<std::uint16_t>(1, channels - 1))
-                recording.right.push_back(value);
-            sum += value;
-        }
-        recording.samples.push_back(sum / channels);
-    }
+    for (std::size_t f = 0; f + recording.frameBytes <= bytes.size(); f += recording.frameBytes)
+        AddFrame(recording, channels,
+                 [&](std::uint16_t c) { return ReadLe<float>(bytes, f + c * 4u); });
     return recording;
 }
 
