@@ -2,8 +2,8 @@
 # Installs what is missing, builds K-58 and runs the whole test suite:
 #   0. a check that the C++ sources follow .clang-format;
 #   1. the normal build: unit, widget, sound and end-to-end tests;
-#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
-#      and the short sanitizer soak;
+#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests,
+#      the short sanitizer soak and the sanitized fault tests (label asan);
 #   3. the libFuzzer build: a bounded fuzz run of the wave reader.
 # Exits non-zero if any stage fails.
 set -euo pipefail
