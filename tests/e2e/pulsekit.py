@@ -94,6 +94,16 @@ class Recorder:
     def frames(self):
         return os.path.getsize(self.path) // FRAME_BYTES if os.path.exists(self.path) else 0
 
+    def wait_for(self, seconds, timeout=20.0):
+        """Waits until the file holds seconds of sound: parec delivers its
+        first samples a second or two after it starts, and a sink with
+        nothing playing into it gives it none."""
+        deadline = time.time() + timeout
+        while self.frames() < seconds * RATE:
+            if time.time() > deadline:
+                raise RuntimeError(f"parec recorded {self.frames() / RATE:.2f} s only")
+            time.sleep(0.05)
+
     def stop(self):
         end(self.proc)
 

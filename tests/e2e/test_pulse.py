@@ -37,6 +37,7 @@ class PulseRecording(test_sound.Recording):
         self.server = pulsekit.PulseServer()
         self.recorder = self.server.record(os.path.join(tmp, "drive.raw"))
         self.program = start_program(display, self.server, tmp)
+        self.recorder.wait_for(0.5)
         self.display = display
         self.marks = {}
 
@@ -97,6 +98,7 @@ class PulseRestartTest(unittest.TestCase):
         before = self.record("before.raw")
         self.program = start_program(self.display, self.server, self.tmp)
         self.assertIsNotNone(self.program.wait_window(timeout=30), "no window titled K-58")
+        before.wait_for(0.2)
         self.idle(3.0)
         before.stop()  # a recorder that loses its server drops what it holds
         self.server.stop()
@@ -106,7 +108,8 @@ class PulseRestartTest(unittest.TestCase):
         self.idle(1.0)
         self.server.start()
         after = self.record("after.raw")
-        self.idle(5.0)
+        after.wait_for(0.2)  # the program plays into the new server
+        self.idle(3.0)
         after.stop()
         self.assertGreater(soakkit.readout_change(self.program, self.tmp, 0.5), 5,
                            "the readouts froze after the server came back")
