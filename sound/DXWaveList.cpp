@@ -20,6 +20,13 @@ void StopIfMade(TDirectSoundBuffer* buffer) {
         buffer->Stop();
 }
 
+// The platform keeps lost memory lost until it is made anew. It says so in
+// the status flags; a platform that answers every call on such a buffer with
+// the lost result says so in the result.
+bool IsLost(const TDirectSoundBuffer& buffer, std::uint32_t status) {
+    return (status & DSBSTATUS_BUFFERLOST) != 0 || buffer.LastResult() == DSERR_BUFFERLOST;
+}
+
 } // namespace
 
 // ---- TWaveCollectionItem ---------------------------------------------------
@@ -74,17 +81,22 @@ void TWaveCollectionItem::Restore() {
     }
     if (!mBuffer)
         mBuffer = std::make_unique<TDirectSoundBuffer>(DeviceWrapper());
-    // A fresh device buffer replaces the old one. A looped item that was
-    // started starts again from the beginning, so the engine and rolling
-    // tones come back after the device lost their memory instead of
-    // staying silent for the rest of the run.
+    // A fresh device buffer replaces the old one, which would leave a
+    // started loop silent for the rest of the run. So a started loop plays
+    // on: from where it was if its memory was sound (a restore made for
+    // another buffer's loss), from the beginning if its memory was lost.
     const bool resume = mLooped && mLoopStarted;
+    std::uint32_t resumeAt = 0;
+    if (resume && mBuffer->HasDeviceBuffer() && !IsLost(*mBuffer, mBuffer->Status()))
+        resumeAt = mBuffer->Position();
     mBuffer->LoadFromWave(mWave);
     mBuffer->SetFrequency(static_cast<std::uint32_t>(mFrequency));
     mBuffer->SetPan(mPan);
     mBuffer->SetVolume(mVolume);
-    if (resume)
+    if (resume) {
+        mBuffer->SetPosition(resumeAt);
         mBuffer->Play(true);
+    }
 }
 
 TDirectSoundBuffer* TWaveCollectionItem::MainBuffer() {
@@ -130,12 +142,22 @@ void TWaveCollectionItem::Play(bool wait) {
         return;
     }
 
+    // The first voice that is not playing. A voice whose memory was lost
+    // would never play again: it is freed, and a new voice is duplicated
+    // from the main buffer, which the restore of that loss has reloaded.
     TDirectSoundBuffer* voice = nullptr;
-    for (std::size_t i = 0; i < mVoices.size(); ++i) {
-        if (!mVoices[i]->Playing()) {
-            voice = mVoices[i].get();
+    for (std::size_t i = 0; i < mVoices.size();) {
+        TDirectSoundBuffer* candidate = mVoices[i].get();
+        const std::uint32_t status = candidate->Status();
+        if (IsLost(*candidate, status)) {
+            mVoices.erase(mVoices.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if ((status & (DSBSTATUS_PLAYING | DSBSTATUS_LOOPING)) == 0) {
+            voice = candidate;
             break;
         }
+        ++i;
     }
     if (voice == nullptr) {
         if (mMaxPlayingCount == 0 || mMaxPlayingCount > VoiceCount()) {
@@ -179,16 +201,12 @@ void TWaveCollectionItem::SetLooped(bool value) {
         return;
     mLoopStarted = false;
     if (mInitialized) {
-        // Only buffers that exist can be stopped; the new mode is taken
-        // even if stopping fails.
-        try {
-            StopIfMade(mBuffer.get());
-            for (std::size_t i = 0; i < mVoices.size(); ++i)
-                StopIfMade(mVoices[i].get());
-        } catch (...) {
-            mLooped = value;
-            throw;
-        }
+        // Only buffers that exist can be stopped. A Stop that raises (its
+        // lost result started a restore that failed) leaves the mode as it
+        // was.
+        StopIfMade(mBuffer.get());
+        for (std::size_t i = 0; i < mVoices.size(); ++i)
+            StopIfMade(mVoices[i].get());
     }
     mLooped = value;
 }

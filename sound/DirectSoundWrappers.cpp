@@ -24,6 +24,18 @@ TDirectSoundCreate FindDirectSoundCreate() {
         LoadDllFunction(kDirectSoundModule, kDirectSoundCreateName));
 }
 
+// The sound module is loaded once before the program starts, while it has
+// only one thread, so that the module can set its output up in ways that
+// are unsafe once other threads run (it edits the environment). A failure
+// here is not reported: the device's own load tries again and raises.
+[[maybe_unused]] const bool kModuleLoadedEarly = [] {
+    try {
+        LoadDllFunction(kDirectSoundModule, kDirectSoundCreateName);
+    } catch (...) {
+    }
+    return true;
+}();
+
 // Buffer flags for every mixable buffer; focus flags are added per device.
 constexpr std::uint32_t kMixableBufferFlags =
     DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
@@ -190,9 +202,12 @@ bool TDirectSoundBuffer::Lock(std::uint32_t offset, std::uint32_t size, void*& r
         return false;
     LockRecord record;
     IDirectSoundBuffer* buffer = mBuffer.Get();
-    SetLastResult(buffer->Lock(offset, size, &record.region1, &record.bytes1, &record.region2,
-                               &record.bytes2, 0));
-    if (LastResult() != DS_OK)
+    // The call's own result decides: recording a lost result restores, and
+    // the restore may record other results here or replace the buffer.
+    const HRESULT result = buffer->Lock(offset, size, &record.region1, &record.bytes1,
+                                        &record.region2, &record.bytes2, 0);
+    SetLastResult(result);
+    if (result != DS_OK)
         return false;
     mLock = record;
     region1 = record.region1;
@@ -211,8 +226,9 @@ void TDirectSoundBuffer::Unlock() {
 }
 
 bool TDirectSoundBuffer::Play(bool loop) {
-    SetLastResult(DeviceInterface()->Play(0, 0, loop ? DSBPLAY_LOOPING : 0));
-    return LastResult() == DS_OK;
+    const HRESULT result = DeviceInterface()->Play(0, 0, loop ? DSBPLAY_LOOPING : 0);
+    SetLastResult(result); // may restore, which records results of its own
+    return result == DS_OK;
 }
 
 void TDirectSoundBuffer::Stop() {
@@ -233,6 +249,13 @@ void TDirectSoundBuffer::SetPan(std::int32_t value) {
 
 void TDirectSoundBuffer::SetVolume(std::int32_t value) {
     SetLastResult(DeviceInterface()->SetVolume(value));
+}
+
+std::uint32_t TDirectSoundBuffer::Position() {
+    std::uint32_t play = 0;
+    std::uint32_t write = 0;
+    SetLastResult(DeviceInterface()->GetCurrentPosition(&play, &write));
+    return play;
 }
 
 std::uint32_t TDirectSoundBuffer::Status() {

@@ -110,6 +110,8 @@ public:
     void SetVolume(std::int32_t value);
     std::uint32_t Status();
     bool Playing();
+    // The play cursor in bytes (the platform's GetCurrentPosition).
+    std::uint32_t Position();
 
     // nullptr drops the device buffer; a TWave loads it; another buffer
     // wrapper is duplicated (sharing its samples; a refusal leaves this one

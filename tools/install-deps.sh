@@ -10,6 +10,7 @@ packages=(
     clang clang-format libclang-rt-14-dev
     xvfb xauth xdotool openbox x11-utils imagemagick sox
     weston xwayland qt6-wayland
+    pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core
     python3 dpkg-dev file lintian
     g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine

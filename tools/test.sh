@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds K-58 and runs the whole test suite:
 #   0. a check that the C++ sources follow .clang-format;
-#   1. the normal build: unit, widget, sound and end-to-end tests (under Xvfb
-#      and in a weston session with Xwayland), and the Debian package's check
-#      with lintian;
-#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
-#      and the short sanitizer soak;
+#   1. the normal build: unit, widget, sound and end-to-end tests (under Xvfb,
+#      through a PulseAudio server and in a weston session with Xwayland),
+#      and the Debian package's check with lintian;
+#   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests,
+#      the short sanitizer soak and the sanitized fault tests (label asan);
 #   3. the libFuzzer build: a bounded fuzz run of the wave reader;
 #   4. the Windows build, cross-compiled with mingw-w64: the unit tests of
 #      the plain C++ layers, run through Wine in a fresh Wine prefix.

@@ -1,6 +1,9 @@
 #include "platform/openal/Buffer.h"
 
 #include "platform/openal/Device.h"
+#include "platform/openal/PanLaw.h"
+
+#include <AL/alext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +18,8 @@ constexpr std::int32_t kVolumeMax = 0;
 constexpr std::int32_t kPanMin = -10000;
 constexpr std::int32_t kPanMax = 10000;
 constexpr double kHundredthsPerDecade = 2000.0; // 20 dB per factor of 10, in hundredths
-constexpr double kHalfPi = 1.57079632679489661923;
+// A raised gain must not be cut at OpenAL's default maximum of 1.
+constexpr float kMaxSourceGain = 4.0f;
 // How far ahead of the play cursor the write cursor is reported.
 constexpr std::uint32_t kWriteAheadMs = 10;
 
@@ -23,18 +27,6 @@ float GainOf(std::int32_t volume) {
     if (volume <= kVolumeMin)
         return 0.0f;
     return static_cast<float>(std::pow(10.0, volume / kHundredthsPerDecade));
-}
-
-// A pan attenuates the far channel by |pan| hundredths of a dB. OpenAL pans a
-// mono source by its direction, so the source is placed at the angle at which
-// a constant-power pan gives that ratio between the channels (0 ahead,
-// +90 degrees fully right). The match is close, not exact.
-float AngleOf(std::int32_t pan) {
-    if (pan == 0)
-        return 0.0f;
-    const double ratio = std::pow(10.0, -std::abs(pan) / kHundredthsPerDecade);
-    const double angle = 2.0 * std::atan(1.0 / ratio) - kHalfPi;
-    return static_cast<float>(pan > 0 ? angle : -angle);
 }
 
 } // namespace
@@ -91,13 +83,14 @@ std::uint32_t SoundBuffer::Size() const noexcept {
     return mStore ? static_cast<std::uint32_t>(mStore->bytes.size()) : 0;
 }
 
-HRESULT SoundBuffer::Enter() const {
+void SoundBuffer::Enter() const {
     mDevice->Poll();
-    if (mStore && mStore->lost)
-        return DSERR_BUFFERLOST;
     if (HasSource())
         mDevice->MakeCurrent();
-    return DS_OK;
+}
+
+bool SoundBuffer::Lost() const noexcept {
+    return mStore && mStore->lost;
 }
 
 void SoundBuffer::CopySettings(const SoundBuffer& other) {
@@ -127,6 +120,9 @@ bool SoundBuffer::Attach() {
         return false;
     }
     alSourcei(mSource, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcef(mSource, AL_MAX_GAIN, kMaxSourceGain);
+    if (mStore->format.nChannels == 2 && alIsExtensionPresent("AL_SOFT_direct_channels"))
+        alSourcei(mSource, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
     alSourcei(mSource, AL_BUFFER, static_cast<ALint>(mStore->buffer));
     ApplySettings();
     if (mPlaying) {
@@ -156,9 +152,15 @@ void SoundBuffer::ApplySettings() {
     const float pitch =
         static_cast<float>(mFrequency) / static_cast<float>(mStore->format.nSamplesPerSec);
     alSourcef(mSource, AL_PITCH, pitch);
-    alSourcef(mSource, AL_GAIN, GainOf(mVolume));
-    const float angle = AngleOf(mPan);
-    alSource3f(mSource, AL_POSITION, std::sin(angle), 0.0f, -std::cos(angle));
+    if (mStore->format.nChannels == 2) {
+        // Each channel straight to its side at the buffer's level; the
+        // platform's pan does nothing to stereo buffers here.
+        alSourcef(mSource, AL_GAIN, GainOf(mVolume));
+        return;
+    }
+    const MonoPlacement placement = PlaceMono(mPan);
+    alSourcef(mSource, AL_GAIN, GainOf(mVolume) * placement.gain);
+    alSource3f(mSource, AL_POSITION, std::sin(placement.angle), 0.0f, -std::cos(placement.angle));
 }
 
 void SoundBuffer::Unbind() {
@@ -202,8 +204,7 @@ std::uint32_t SoundBuffer::PlayPosition() const {
 }
 
 HRESULT SoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if (mPrimary)
         return DSERR_INVALIDCALL;
     const std::uint32_t play = PlayPosition();
@@ -221,8 +222,7 @@ HRESULT SoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t
 HRESULT SoundBuffer::GetFrequency(std::uint32_t* frequency) {
     if (frequency == nullptr)
         return DSERR_INVALIDPARAM;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     *frequency = mFrequency;
@@ -233,9 +233,12 @@ HRESULT SoundBuffer::GetStatus(std::uint32_t* status) {
     if (status == nullptr)
         return DSERR_INVALIDPARAM;
     *status = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK) {
+    Enter();
+    if (Lost()) {
+        // As the platform answers: the call works and says the memory is
+        // gone; the buffer is not playing.
         *status = DSBSTATUS_BUFFERLOST;
-        return entered;
+        return DS_OK;
     }
     bool playing = mPlaying;
     if (HasSource()) {
@@ -259,8 +262,9 @@ HRESULT SoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** audi
         *audioPtr2 = nullptr;
     if (audioBytes2 != nullptr)
         *audioBytes2 = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
+    if (Lost())
+        return DSERR_BUFFERLOST;
     if (mPrimary)
         return DSERR_INVALIDCALL;
     const std::uint32_t size = Size();
@@ -310,16 +314,16 @@ HRESULT SoundBuffer::Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* au
     mStore->locked = false;
     mStore->lockedPtr1 = mStore->lockedPtr2 = nullptr;
     mStore->lockedBytes1 = mStore->lockedBytes2 = 0;
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     mDevice->Upload(*mStore);
     return DS_OK;
 }
 
 HRESULT SoundBuffer::Play(std::uint32_t /*reserved1*/, std::uint32_t /*priority*/,
                           std::uint32_t flags) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
+    if (Lost())
+        return DSERR_BUFFERLOST;
     mLooping = (flags & DSBPLAY_LOOPING) != 0;
     if (mPrimary) {
         mPlaying = true;
@@ -348,8 +352,7 @@ HRESULT SoundBuffer::Play(std::uint32_t /*reserved1*/, std::uint32_t /*priority*
 }
 
 HRESULT SoundBuffer::Stop() {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     mPlaying = false;
     if (!HasSource())
         return DS_OK;
@@ -362,8 +365,7 @@ HRESULT SoundBuffer::Stop() {
 }
 
 HRESULT SoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if (mPrimary)
         return DSERR_INVALIDCALL;
     if (newPosition >= Size())
@@ -386,8 +388,7 @@ HRESULT SoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
 }
 
 HRESULT SoundBuffer::SetFrequency(std::uint32_t frequency) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLFREQUENCY) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (frequency == DSBFREQUENCY_ORIGINAL)
@@ -403,8 +404,7 @@ HRESULT SoundBuffer::SetFrequency(std::uint32_t frequency) {
 }
 
 HRESULT SoundBuffer::SetVolume(std::int32_t volume) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLVOLUME) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (volume < kVolumeMin || volume > kVolumeMax)
@@ -416,8 +416,7 @@ HRESULT SoundBuffer::SetVolume(std::int32_t volume) {
 }
 
 HRESULT SoundBuffer::SetPan(std::int32_t pan) {
-    if (const HRESULT entered = Enter(); entered != DS_OK)
-        return entered;
+    Enter();
     if ((mFlags & DSBCAPS_CTRLPAN) == 0 || mPrimary)
         return DSERR_CONTROLUNAVAIL;
     if (pan < kPanMin || pan > kPanMax)

@@ -78,7 +78,12 @@ public:
 private:
     ~SoundBuffer();
 
-    HRESULT Enter() const; // polls the device; DSERR_BUFFERLOST when lost
+    // Polls the device and makes its context current for OpenAL calls.
+    void Enter() const;
+    // The memory went with the output. As on the platform, only Play and
+    // Lock then fail (DSERR_BUFFERLOST) and GetStatus says so in its flags;
+    // the other calls work on what the buffer keeps.
+    bool Lost() const noexcept;
     bool HasSource() const noexcept { return mSource != 0; }
     void ApplySettings();
     std::uint32_t Size() const noexcept;

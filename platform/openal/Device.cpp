@@ -1,6 +1,7 @@
 #include "platform/openal/Device.h"
 
 #include "platform/openal/Buffer.h"
+#include "platform/openal/OutputProbe.h"
 #include "platform/openal/OutputSettings.h"
 
 #include <AL/alext.h>
@@ -84,7 +85,8 @@ HRESULT SoundDevice::Create(const GUID* device, IDirectSound** directSound, IUnk
 SoundDevice::SoundDevice(DeviceHooks hooks) : mHooks(std::move(hooks)) {}
 
 SoundDevice::~SoundDevice() {
-    CloseOutput();
+    mProbe.reset();
+    ReleaseOutput();
 }
 
 std::uint32_t SoundDevice::AddRef() {
@@ -98,29 +100,39 @@ std::uint32_t SoundDevice::Release() {
     return left;
 }
 
-bool SoundDevice::OpenOutput() {
-    mLastAttempt = std::chrono::steady_clock::now();
-    ALCdevice* device = mHooks.open ? mHooks.open() : nullptr;
+Output SoundDevice::OpenWith(const DeviceHooks& hooks) {
+    ALCdevice* device = hooks.open ? hooks.open() : nullptr;
     if (device == nullptr)
-        return false;
-    ALCcontext* context = alcCreateContext(device, nullptr);
+        return {};
+    ALCcontext* context = CreateOutputContext(device);
     if (context == nullptr) {
         alcCloseDevice(device);
-        return false;
+        return {};
     }
-    mDevice = device;
-    mContext = context;
-    mDetectsLoss = alcIsExtensionPresent(device, "ALC_EXT_disconnect") != ALC_FALSE;
+    return {device, context};
+}
+
+bool SoundDevice::OpenOutput() {
+    const Output output = OpenWith(mHooks);
+    if (!output)
+        return false;
+    UseOutput(output);
+    return true;
+}
+
+void SoundDevice::UseOutput(Output output) {
+    mDevice = output.device;
+    mContext = output.context;
+    mDetectsLoss = alcIsExtensionPresent(mDevice, "ALC_EXT_disconnect") != ALC_FALSE;
     MakeCurrent();
     // Sources sit on a unit circle around the listener for panning; distance
     // must not change their loudness.
     alDistanceModel(AL_NONE);
-    return true;
 }
 
-void SoundDevice::CloseOutput() {
+Output SoundDevice::DropOutput() {
     if (mContext == nullptr)
-        return;
+        return {};
     MakeCurrent();
     for (SoundBuffer* buffer : mBuffers)
         buffer->Detach();
@@ -131,11 +143,16 @@ void SoundDevice::CloseOutput() {
             store->buffer = 0;
         }
     }
-    alcMakeContextCurrent(nullptr);
-    alcDestroyContext(mContext);
-    alcCloseDevice(mDevice);
+    if (alcGetCurrentContext() == mContext)
+        alcMakeContextCurrent(nullptr);
+    const Output dropped{mDevice, mContext};
     mContext = nullptr;
     mDevice = nullptr;
+    return dropped;
+}
+
+void SoundDevice::ReleaseOutput() {
+    CloseOutput(DropOutput());
 }
 
 void SoundDevice::MakeCurrent() const {
@@ -150,8 +167,11 @@ void SoundDevice::LoseOutput() {
         if (buffer->Store())
             buffer->Store()->lost = true;
     }
-    CloseOutput();
-    mLastAttempt = std::chrono::steady_clock::now();
+    // Closing the lost output and opening a new one both wait for the
+    // backend: the probe does both off the caller's thread.
+    const Output lost = DropOutput();
+    mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
+                                           kReopenInterval, lost);
 }
 
 void SoundDevice::Poll() {
@@ -161,13 +181,16 @@ void SoundDevice::Poll() {
                 LoseOutput();
             return;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now - mLastAttempt < kReopenInterval)
+        if (!mProbe)
             return;
-        if (OpenOutput())
-            Reattach();
+        const Output found = mProbe->Take();
+        if (!found)
+            return;
+        mProbe.reset();
+        UseOutput(found);
+        Reattach();
     } catch (...) {
-        // A failed reopen leaves the device without output; it tries again.
+        // Without output the device goes on silently.
     }
 }
 

@@ -7,14 +7,16 @@
 //
 // When the output goes away (ALC_EXT_disconnect reports the device as no
 // longer connected) the device lets go of its OpenAL objects: every buffer
-// that existed then reports DSERR_BUFFERLOST from its calls, so its owner
-// reloads it, while buffers made afterwards work silently. About twice a
-// second, on the next call, the device tries to open the default output
-// again; once that succeeds every buffer gets its OpenAL objects back (with
-// the samples it holds) and works again.
+// that existed then is lost (its Play and Lock fail with DSERR_BUFFERLOST),
+// so its owner reloads it, while buffers made afterwards work silently. A
+// probe thread closes the lost output and tries about twice a second to open
+// the default output again; the next call after it succeeds hands the new
+// output over, and every buffer gets its OpenAL objects back (with the
+// samples it holds) and works again. No call waits for the backend.
 #pragma once
 
 #include "platform/DirectSound.h"
+#include "platform/openal/OutputProbe.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -77,8 +79,14 @@ private:
     explicit SoundDevice(DeviceHooks hooks);
     ~SoundDevice();
 
+    // Opens the default output through hooks, with its context; an empty
+    // Output when either is refused.
+    static Output OpenWith(const DeviceHooks& hooks);
     bool OpenOutput();
-    void CloseOutput();
+    void UseOutput(Output output);
+    // Lets go of every OpenAL object and hands back the output, unclosed.
+    Output DropOutput();
+    void ReleaseOutput();
     void LoseOutput();
     void Reattach();
     SoundBuffer* Find(IDirectSoundBuffer* buffer) const;
@@ -88,13 +96,14 @@ private:
 
     // How long after a loss, and between attempts, the output is reopened.
     static constexpr std::chrono::milliseconds kReopenInterval{500};
+    // Looks for the output while there is none.
+    std::unique_ptr<OutputProbe> mProbe;
 
     std::uint32_t mRefs = 1;
     DeviceHooks mHooks;
     ALCdevice* mDevice = nullptr;
     ALCcontext* mContext = nullptr;
     bool mDetectsLoss = false;
-    std::chrono::steady_clock::time_point mLastAttempt{};
     std::vector<SoundBuffer*> mBuffers;
     HWND mWindow = 0;
     std::uint32_t mLevel = 0;

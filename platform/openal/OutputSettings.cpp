@@ -1,75 +1,80 @@
 #include "platform/openal/OutputSettings.h"
 
+#include "platform/openal/ConfigFiles.h"
+
+#include <AL/alext.h>
+
+#include <dirent.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 
 namespace k58::openal {
 namespace {
 
-// OpenAL Soft 1.19 ignores ALC_REFRESH among the context attributes and takes
-// its period only from its configuration files, which it reads once, at the
-// first device call of the process. The last file it reads is the one named
-// by ALSOFT_CONF. So for that first call ALSOFT_CONF names an in-memory file
-// holding our period followed by the user's own ALSOFT_CONF file, if any, so
-// that anything the user sets there still wins; afterwards the variable is
-// put back as it was. Nothing is written to disk.
-class PeriodSetting {
-public:
-    PeriodSetting() {
-        const char* user = std::getenv(kVariable);
-        if (user != nullptr)
-            mSaved = std::string(user);
-        std::string text = "[general]\nperiod_size = " + std::to_string(kPeriodFrames) + "\n";
-        if (mSaved && !mSaved->empty()) {
-            std::ifstream file(*mSaved);
-            std::stringstream content;
-            content << file.rdbuf();
-            text += "\n" + content.str() + "\n";
-        }
-        mFd = ::memfd_create("k58-openal-settings", MFD_CLOEXEC);
-        if (mFd < 0)
-            return;
-        if (::write(mFd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-            ::close(mFd);
-            mFd = -1;
-            return;
-        }
-        ::setenv(kVariable, ("/proc/self/fd/" + std::to_string(mFd)).c_str(), 1);
+// Whether this process has one thread only: then no other thread can read
+// the environment while it is changed (a new thread could only come from
+// this one).
+bool SingleThreaded() {
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return false;
+    int count = 0;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] != '.')
+            ++count;
     }
-    ~PeriodSetting() {
-        if (mFd < 0)
-            return;
-        if (mSaved)
-            ::setenv(kVariable, mSaved->c_str(), 1);
-        else
-            ::unsetenv(kVariable);
-        ::close(mFd);
-    }
-    PeriodSetting(const PeriodSetting&) = delete;
-    PeriodSetting& operator=(const PeriodSetting&) = delete;
+    ::closedir(tasks);
+    return count == 1;
+}
 
-private:
-    static constexpr const char* kVariable = "ALSOFT_CONF";
-    std::optional<std::string> mSaved;
-    int mFd = -1;
-};
+// OpenAL Soft 1.19 ignores ALC_REFRESH and takes its mixing period only from
+// its configuration files, which it reads once, at the first device call of
+// the process, the file named by ALSOFT_CONF last. So the module names an
+// in-memory file there, holding the period followed by the user's own
+// ALSOFT_CONF file, before OpenAL reads them. The environment is changed
+// only while the process has no other thread, once, when the module is
+// loaded (the program loads it before it starts any thread), and never put
+// back: editing it later would race with other threads that read it. A
+// period the user set in any configuration file wins: then nothing is
+// changed at all. Nothing is written to disk.
+void ApplyPeriodSetting() {
+    if (!SingleThreaded())
+        return;
+    const ConfigSources sources = ConfigSources::OfThisProcess();
+    if (SetsPeriod(sources))
+        return;
+    const std::string text = PeriodSettingText(sources, kPeriodFrames);
+    const int fd = ::memfd_create("k58-openal-settings", 0);
+    if (fd < 0)
+        return;
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        ::close(fd);
+        return;
+    }
+    // Stays open for the life of the process: OpenAL reads it at its first
+    // device call, whenever that comes.
+    ::setenv("ALSOFT_CONF", ("/proc/self/fd/" + std::to_string(fd)).c_str(), 1);
+}
+
+__attribute__((constructor)) void ApplyPeriodSettingOnLoad() {
+    ApplyPeriodSetting();
+}
 
 } // namespace
 
 ALCdevice* OpenDefaultOutput() {
-    static bool settingsGiven = false;
-    if (!settingsGiven) {
-        settingsGiven = true;
-        PeriodSetting setting;
-        return alcOpenDevice(nullptr);
-    }
     return alcOpenDevice(nullptr);
+}
+
+ALCcontext* CreateOutputContext(ALCdevice* device) {
+    // The platform filters nothing; OpenAL Soft would turn HRTF on by itself
+    // on an output that reports headphones (a user's own hrtf setting still
+    // wins).
+    const ALCint attributes[] = {ALC_HRTF_SOFT, ALC_FALSE, 0};
+    return alcCreateContext(device, attributes);
 }
 
 } // namespace k58::openal

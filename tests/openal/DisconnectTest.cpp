@@ -43,10 +43,29 @@ std::thread Listen(const std::string& pipe, std::vector<char>* heard) {
     });
 }
 
+// Whether the last writer has closed the pipe: a reader that does not wait
+// then reads the end at once. The output that was lost is closed off the
+// caller's thread, so a new reader must not come while the old writer holds
+// the pipe (it would take the old writer's end of file for its own).
+bool WriterGoneWithin(const std::string& pipe, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        const int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        char byte = 0;
+        const ssize_t got = fd < 0 ? -1 : ::read(fd, &byte, 1);
+        if (fd >= 0)
+            ::close(fd);
+        if (got == 0)
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 bool LostWithin(IDirectSoundBuffer* buffer, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
-        if (buffer->SetFrequency(kRate) == DSERR_BUFFERLOST)
+        if (IsLost(buffer))
             return true;
         std::this_thread::sleep_for(10ms);
     }
@@ -85,13 +104,15 @@ int LoseAndRecover() {
     Ref<IDirectSoundBuffer> reloaded(MakeBuffer(device.Get(), Sine(660.0, kRate, 1.0), kRate));
     if (!reloaded || reloaded->Play(0, 0, DSBPLAY_LOOPING) != DS_OK)
         return 7;
+    if (!WriterGoneWithin(pipe, 2000ms))
+        return 11;
     std::vector<char> second;
     listener = Listen(pipe, &second); // and plugged in again
     const auto deadline = Clock::now() + 3s;
     std::uint32_t status = 0;
-    while (old->GetStatus(&status) == DSERR_BUFFERLOST && Clock::now() < deadline)
+    while (IsLost(old.Get()) && Clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
-    if (old->GetStatus(&status) != DS_OK)
+    if (old->GetStatus(&status) != DS_OK || status != 0)
         return 8;
     listener.join();
     const Recording out = ParseRecording(second);

@@ -7,17 +7,28 @@
 //   fail-create        DirectSoundCreate fails with DSERR_NODRIVER
 //   refuse-duplicate   DuplicateSoundBuffer fails with DSERR_OUTOFMEMORY
 //   lose-buffers TAG   each time a new TAG is seen, every buffer made before
-//                      reports DSERR_BUFFERLOST from all its calls, for good
+//                      is lost for good: it falls silent, GetStatus reports
+//                      DSBSTATUS_BUFFERLOST, Play and Lock DSERR_BUFFERLOST
 //   device-gone        the output is disconnected and cannot be opened again;
 //                      remove the word and the device opens it again (the
 //                      real module's loss and recovery path runs)
+//   open-blocks        every attempt to open the output first waits 2 s, as
+//                      a backend that hangs does (a sound server starting)
 // Without K58_DSOUND_FAULTS it behaves like the real module.
+//
+// K58_DSOUND_CALL_LOG names a file that gets one line per buffer call that
+// the tests read timing from: "<ms> <call> <buffer> <value> <result>", calls
+// create, duplicate (value: the original), play (value: the flags), freq and
+// position. Buffers are numbered from 1 in the order they are made.
 #include "platform/openal/Device.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace k58::fault {
 namespace {
@@ -26,8 +37,11 @@ struct Faults {
     bool failCreate = false;
     bool refuseDuplicate = false;
     bool deviceGone = false;
+    bool openBlocks = false;
     std::string loseTag;
 };
+
+constexpr auto kBlockedOpen = std::chrono::seconds(2);
 
 Faults ReadFaults() {
     Faults faults;
@@ -43,10 +57,48 @@ Faults ReadFaults() {
             faults.refuseDuplicate = true;
         else if (word == "device-gone")
             faults.deviceGone = true;
+        else if (word == "open-blocks")
+            faults.openBlocks = true;
         else if (word == "lose-buffers")
             file >> faults.loseTag;
     }
     return faults;
+}
+
+// The call log; buffers are only called on one thread.
+class CallLog {
+public:
+    CallLog() {
+        const char* path = std::getenv("K58_DSOUND_CALL_LOG");
+        if (path != nullptr && *path != '\0')
+            mFile = std::fopen(path, "a");
+    }
+    ~CallLog() {
+        if (mFile != nullptr)
+            std::fclose(mFile);
+    }
+    CallLog(const CallLog&) = delete;
+    CallLog& operator=(const CallLog&) = delete;
+    HRESULT Note(const char* call, unsigned buffer, long long value, HRESULT result) {
+        if (mFile != nullptr) {
+            const double ms = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count();
+            std::fprintf(mFile, "%.3f %s %u %lld %d\n", ms, call, buffer, value, result == DS_OK);
+            std::fflush(mFile);
+        }
+        return result;
+    }
+    unsigned NextBuffer() { return ++mBuffers; }
+
+private:
+    std::FILE* mFile = nullptr;
+    unsigned mBuffers = 0;
+};
+
+CallLog& Log() {
+    static CallLog log;
+    return log;
 }
 
 // Counts the lose-buffers tags seen: a buffer made in an earlier epoch than
@@ -65,9 +117,18 @@ unsigned CurrentEpoch() {
 
 class FaultBuffer final : public IDirectSoundBuffer {
 public:
-    explicit FaultBuffer(IDirectSoundBuffer* inner) : mInner(inner), mEpoch(CurrentEpoch()) {}
+    explicit FaultBuffer(IDirectSoundBuffer* inner)
+        : mInner(inner), mEpoch(CurrentEpoch()), mNumber(Log().NextBuffer()) {}
 
     IDirectSoundBuffer* Inner() const { return mInner; }
+    unsigned Number() const { return mNumber; }
+    // A duplicate of lost memory is lost as well.
+    void LoseWith(FaultBuffer& original) {
+        if (original.Lost() && !mLost) {
+            mLost = true;
+            mInner->Stop();
+        }
+    }
 
     std::uint32_t AddRef() override { return ++mRefs; }
     std::uint32_t Release() override {
@@ -78,17 +139,23 @@ public:
         }
         return left;
     }
+    // A lost buffer answers as the platform's does: GetStatus works and
+    // says so, Play and Lock fail with DSERR_BUFFERLOST, the other calls
+    // work (on a buffer that no longer sounds).
     HRESULT GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->GetCurrentPosition(play, write);
+        Lost();
+        return mInner->GetCurrentPosition(play, write);
     }
     HRESULT GetFrequency(std::uint32_t* frequency) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->GetFrequency(frequency);
+        Lost();
+        return mInner->GetFrequency(frequency);
     }
     HRESULT GetStatus(std::uint32_t* status) override {
         if (Lost()) {
-            if (status != nullptr)
-                *status = DSBSTATUS_BUFFERLOST;
-            return DSERR_BUFFERLOST;
+            if (status == nullptr)
+                return DSERR_INVALIDPARAM;
+            *status = DSBSTATUS_BUFFERLOST;
+            return DS_OK;
         }
         return mInner->GetStatus(status);
     }
@@ -97,34 +164,50 @@ public:
         return Lost() ? DSERR_BUFFERLOST : mInner->Lock(offset, bytes, p1, n1, p2, n2, flags);
     }
     HRESULT Play(std::uint32_t reserved, std::uint32_t priority, std::uint32_t flags) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->Play(reserved, priority, flags);
+        const HRESULT result = Lost() ? DSERR_BUFFERLOST : mInner->Play(reserved, priority, flags);
+        return Log().Note("play", mNumber, flags, result);
     }
     HRESULT SetCurrentPosition(std::uint32_t position) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetCurrentPosition(position);
+        Lost();
+        return Log().Note("position", mNumber, position, mInner->SetCurrentPosition(position));
     }
     HRESULT SetVolume(std::int32_t volume) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetVolume(volume);
+        Lost();
+        return mInner->SetVolume(volume);
     }
     HRESULT SetPan(std::int32_t pan) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetPan(pan);
+        Lost();
+        return mInner->SetPan(pan);
     }
     HRESULT SetFrequency(std::uint32_t frequency) override {
-        return Lost() ? DSERR_BUFFERLOST : mInner->SetFrequency(frequency);
+        Lost();
+        return Log().Note("freq", mNumber, frequency, mInner->SetFrequency(frequency));
     }
-    HRESULT Stop() override { return Lost() ? DSERR_BUFFERLOST : mInner->Stop(); }
+    HRESULT Stop() override {
+        Lost();
+        return mInner->Stop();
+    }
     HRESULT Unlock(void* p1, std::uint32_t n1, void* p2, std::uint32_t n2) override {
-        // The lock itself is always given back so the memory is not left locked.
-        const HRESULT result = mInner->Unlock(p1, n1, p2, n2);
-        return Lost() ? DSERR_BUFFERLOST : result;
+        Lost();
+        return mInner->Unlock(p1, n1, p2, n2);
     }
 
 private:
     ~FaultBuffer() = default;
-    bool Lost() const { return CurrentEpoch() != mEpoch; }
+    // Lost memory falls silent when the loss is first seen and stays lost.
+    bool Lost() {
+        if (!mLost && CurrentEpoch() != mEpoch) {
+            mLost = true;
+            mInner->Stop();
+        }
+        return mLost;
+    }
 
     std::uint32_t mRefs = 1;
     IDirectSoundBuffer* mInner;
     unsigned mEpoch;
+    unsigned mNumber;
+    bool mLost = false;
 };
 
 class FaultDevice final : public IDirectSound {
@@ -144,9 +227,10 @@ public:
                               IUnknown* outer) override {
         IDirectSoundBuffer* inner = nullptr;
         const HRESULT result = mInner->CreateSoundBuffer(desc, &inner, outer);
+        FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;
         if (buffer != nullptr)
-            *buffer = inner != nullptr ? new FaultBuffer(inner) : nullptr;
-        return result;
+            *buffer = made;
+        return Log().Note("create", made != nullptr ? made->Number() : 0, 0, result);
     }
     HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
                                  IDirectSoundBuffer** duplicate) override {
@@ -160,9 +244,13 @@ public:
         IDirectSoundBuffer* inner = nullptr;
         const HRESULT result =
             mInner->DuplicateSoundBuffer(wrapped != nullptr ? wrapped->Inner() : nullptr, &inner);
+        FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;
+        if (made != nullptr)
+            made->LoseWith(*wrapped);
         if (duplicate != nullptr)
-            *duplicate = inner != nullptr ? new FaultBuffer(inner) : nullptr;
-        return result;
+            *duplicate = made;
+        return Log().Note("duplicate", made != nullptr ? made->Number() : 0,
+                          wrapped != nullptr ? wrapped->Number() : 0, result);
     }
     HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override {
         return mInner->SetCooperativeLevel(window, level);
@@ -178,7 +266,10 @@ private:
 openal::DeviceHooks FaultHooks() {
     openal::DeviceHooks real = openal::DefaultHooks();
     openal::DeviceHooks hooks;
+    // Runs on the module's probe thread when the output is reopened.
     hooks.open = [open = real.open]() -> ALCdevice* {
+        if (ReadFaults().openBlocks)
+            std::this_thread::sleep_for(kBlockedOpen);
         return ReadFaults().deviceGone ? nullptr : open();
     };
     hooks.connected = [connected = real.connected](ALCdevice* device) {

@@ -31,9 +31,9 @@ protected:
 
     void Faults(const std::string& words) { std::ofstream(mControl, std::ios::trunc) << words; }
 
-    static std::uint32_t Status(IDirectSoundBuffer* buffer, HRESULT expected = DS_OK) {
+    static std::uint32_t Status(IDirectSoundBuffer* buffer) {
         std::uint32_t status = 0;
-        EXPECT_EQ(buffer->GetStatus(&status), expected);
+        EXPECT_EQ(buffer->GetStatus(&status), DS_OK);
         return status;
     }
 
@@ -63,16 +63,28 @@ TEST_F(FaultModuleTest, LosesTheBuffersThatExistWhenANewTagAppears) {
     Ref<IDirectSound> device;
     ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
     Ref<IDirectSoundBuffer> before(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    ASSERT_EQ(before->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
     Faults("lose-buffers 1");
+    // Only Play and Lock fail, as on the platform; the status says lost and
+    // not playing: the memory fell silent.
+    EXPECT_EQ(Status(before.Get()), DSBSTATUS_BUFFERLOST);
+    EXPECT_EQ(before->SetFrequency(30000), DS_OK);
+    EXPECT_EQ(before->Stop(), DS_OK);
     EXPECT_EQ(before->Play(0, 0, 0), DSERR_BUFFERLOST);
-    EXPECT_EQ(Status(before.Get(), DSERR_BUFFERLOST), DSBSTATUS_BUFFERLOST);
+    void* p1 = nullptr;
+    std::uint32_t n1 = 0;
+    EXPECT_EQ(before->Lock(0, 4, &p1, &n1, nullptr, nullptr, 0), DSERR_BUFFERLOST);
+    Ref<IDirectSoundBuffer> copy;
+    ASSERT_EQ(device->DuplicateSoundBuffer(before.Get(), copy.Out()), DS_OK);
+    EXPECT_EQ(copy->Play(0, 0, 0), DSERR_BUFFERLOST) << "a duplicate of lost memory is lost";
     Ref<IDirectSoundBuffer> after(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
     EXPECT_EQ(after->Play(0, 0, 0), DS_OK) << "a reloaded buffer works";
-    EXPECT_EQ(after->SetFrequency(30000), DS_OK) << "the same tag loses nothing more";
+    EXPECT_EQ(after->Play(0, 0, 0), DS_OK) << "the same tag loses nothing more";
     Faults("lose-buffers 2");
-    EXPECT_EQ(after->SetFrequency(30000), DSERR_BUFFERLOST);
+    EXPECT_EQ(after->Play(0, 0, 0), DSERR_BUFFERLOST);
     Faults("");
-    EXPECT_EQ(before->Stop(), DSERR_BUFFERLOST) << "lost for good";
+    EXPECT_EQ(before->Play(0, 0, 0), DSERR_BUFFERLOST) << "lost for good";
+    EXPECT_EQ(Status(before.Get()), DSBSTATUS_BUFFERLOST);
 }
 
 TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
@@ -84,8 +96,11 @@ TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
     Faults("device-gone");
     void* p1 = nullptr;
     std::uint32_t n1 = 0;
-    EXPECT_EQ(old->SetFrequency(30000), DSERR_BUFFERLOST);
-    EXPECT_EQ(Status(old.Get(), DSERR_BUFFERLOST), DSBSTATUS_BUFFERLOST);
+    // The next call notices the loss; the platform's answers follow.
+    EXPECT_EQ(old->SetFrequency(30000), DS_OK);
+    EXPECT_EQ(Status(old.Get()), DSBSTATUS_BUFFERLOST);
+    EXPECT_EQ(old->SetPan(-100), DS_OK);
+    EXPECT_EQ(old->Stop(), DS_OK);
     EXPECT_EQ(old->Lock(0, 4, &p1, &n1, nullptr, nullptr, 0), DSERR_BUFFERLOST);
     EXPECT_EQ(old->Play(0, 0, 0), DSERR_BUFFERLOST);
     // A duplicate of lost memory is lost as well, and says so.
@@ -103,7 +118,7 @@ TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
     EXPECT_EQ(shot->Play(0, 0, 0), DS_OK);
     EXPECT_EQ(Status(shot.Get()), 0u);
     std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(old->Stop(), DSERR_BUFFERLOST) << "no output yet: still lost";
+    EXPECT_TRUE(IsLost(old.Get())) << "no output yet: still lost";
 
     Faults("");
     std::this_thread::sleep_for(700ms);

@@ -31,6 +31,22 @@ template <class T> T ReadLe(const std::vector<char>& bytes, std::size_t at) {
     return value;
 }
 
+// Adds one frame whose channel c holds value(c): to each of the first two
+// channels and, mixed down, to the samples.
+template <class Value>
+void AddFrame(Recording& recording, std::uint16_t channels, const Value& value) {
+    float sum = 0.0f;
+    for (std::uint16_t c = 0; c < channels; ++c) {
+        const float v = value(c);
+        if (c == 0)
+            recording.left.push_back(v);
+        if (c == std::min<std::uint16_t>(1, channels - 1))
+            recording.right.push_back(v);
+        sum += v;
+    }
+    recording.samples.push_back(sum / channels);
+}
+
 } // namespace
 
 void UseNullOutput() {
@@ -100,6 +116,12 @@ void Fill(IDirectSoundBuffer* buffer, const std::vector<std::int16_t>& samples) 
     ASSERT_EQ(buffer->Unlock(p1, n1, p2, n2), DS_OK);
 }
 
+bool IsLost(IDirectSoundBuffer* buffer) {
+    std::uint32_t status = 0;
+    EXPECT_EQ(buffer->GetStatus(&status), DS_OK);
+    return (status & DSBSTATUS_BUFFERLOST) != 0;
+}
+
 IDirectSoundBuffer* MakeBuffer(IDirectSound* device, const std::vector<std::int16_t>& samples,
                                std::uint32_t rate) {
     WAVEFORMATEX format = Pcm16Mono(rate);
@@ -141,19 +163,29 @@ Recording ParseRecording(const std::vector<char>& bytes) {
             recording.dataOffset = body;
             recording.frameBytes = frame;
             for (std::size_t f = body; f + frame <= body + size; f += frame) {
-                float sum = 0.0f;
-                for (std::uint16_t c = 0; c < channels; ++c) {
+                AddFrame(recording, channels, [&](std::uint16_t c) {
                     if (isFloat && bits == 32)
-                        sum += ReadLe<float>(bytes, f + c * 4u);
-                    else if (bits == 16)
-                        sum += ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
-                }
-                recording.samples.push_back(sum / channels);
+                        return ReadLe<float>(bytes, f + c * 4u);
+                    if (bits == 16)
+                        return ReadLe<std::int16_t>(bytes, f + c * 2u) / 32768.0f;
+                    return 0.0f;
+                });
             }
             return recording;
         }
         at = body + size + (size & 1u);
     }
+    return recording;
+}
+
+Recording ParseRawRecording(const std::vector<char>& bytes, std::uint32_t rate,
+                            std::uint16_t channels) {
+    Recording recording;
+    recording.rate = rate;
+    recording.frameBytes = std::size_t(channels) * 4;
+    for (std::size_t f = 0; f + recording.frameBytes <= bytes.size(); f += recording.frameBytes)
+        AddFrame(recording, channels,
+                 [&](std::uint16_t c) { return ReadLe<float>(bytes, f + c * 4u); });
     return recording;
 }
 
@@ -235,20 +267,24 @@ double ToneFrequency(const Recording& recording, double from, double to) {
     return (crossings - 1) * double(recording.rate) / (lastCrossing - firstCrossing);
 }
 
-double ToneLevel(const Recording& recording, double hertz, double from, double to) {
-    const auto& s = recording.samples;
-    const auto first = static_cast<std::size_t>(std::max(0.0, from * recording.rate));
-    const auto last = std::min(s.size(), static_cast<std::size_t>(to * recording.rate));
+double ToneLevel(const std::vector<float>& s, std::uint32_t rate, double hertz, double from,
+                 double to) {
+    const auto first = static_cast<std::size_t>(std::max(0.0, from * rate));
+    const auto last = std::min(s.size(), static_cast<std::size_t>(to * rate));
     if (last <= first)
         return 0.0;
     double re = 0.0;
     double im = 0.0;
     for (std::size_t i = first; i < last; ++i) {
-        const double phase = 2.0 * kPi * hertz * double(i) / recording.rate;
+        const double phase = 2.0 * kPi * hertz * double(i) / rate;
         re += s[i] * std::cos(phase);
         im += s[i] * std::sin(phase);
     }
     return 2.0 * std::hypot(re, im) / double(last - first);
+}
+
+double ToneLevel(const Recording& recording, double hertz, double from, double to) {
+    return ToneLevel(recording.samples, recording.rate, hertz, from, to);
 }
 
 double FirstShortHalfPeriod(const Recording& recording, double from, double halfPeriodBelow) {
@@ -259,6 +295,22 @@ double FirstShortHalfPeriod(const Recording& recording, double from, double half
         if ((s[i - 1] < 0.0f) != (s[i] < 0.0f)) {
             const double t = double(i - 1) + s[i - 1] / double(s[i - 1] - s[i]);
             if (previous >= 0.0 && t - previous < limit)
+                return previous / recording.rate;
+            previous = t;
+        }
+    }
+    return -1.0;
+}
+
+double FirstLongHalfPeriod(const Recording& recording, double from, double halfPeriodAbove) {
+    const auto& s = recording.samples;
+    const double limit = halfPeriodAbove * recording.rate;
+    double previous = -1.0;
+    for (auto i = static_cast<std::size_t>(std::max(0.0, from * recording.rate)) + 1; i < s.size();
+         ++i) {
+        if ((s[i - 1] < 0.0f) != (s[i] < 0.0f)) {
+            const double t = double(i - 1) + s[i - 1] / double(s[i - 1] - s[i]);
+            if (previous >= 0.0 && t - previous > limit)
                 return previous / recording.rate;
             previous = t;
         }

@@ -55,6 +55,9 @@ std::vector<std::int16_t> Sine(double hertz, std::uint32_t rate, double seconds,
 IDirectSoundBuffer* MakeBuffer(IDirectSound* device, const std::vector<std::int16_t>& samples,
                                std::uint32_t rate);
 void Fill(IDirectSoundBuffer* buffer, const std::vector<std::int16_t>& samples);
+// Whether the buffer's memory is lost, asked as the platform is asked: its
+// GetStatus works and sets DSBSTATUS_BUFFERLOST.
+bool IsLost(IDirectSoundBuffer* buffer);
 DSBUFFERDESC Description(std::uint32_t bytes, WAVEFORMATEX* format,
                          std::uint32_t flags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN |
                                                DSBCAPS_CTRLVOLUME);
@@ -65,9 +68,14 @@ struct Recording {
     std::size_t dataOffset = 0; // where the samples start in the file
     std::size_t frameBytes = 0;
     std::vector<float> samples;
+    // The first two channels on their own (both the same for mono).
+    std::vector<float> left, right;
     double Seconds() const { return rate == 0 ? 0.0 : double(samples.size()) / rate; }
 };
 Recording ReadRecording(const std::string& path);
+// Raw 32-bit float samples (as parec writes them), channels interleaved.
+Recording ParseRawRecording(const std::vector<char>& bytes, std::uint32_t rate,
+                            std::uint16_t channels);
 // The same from raw bytes of a stream that starts with the WAVE header.
 Recording ParseRecording(const std::vector<char>& bytes);
 
@@ -93,10 +101,16 @@ private:
 // The frequency of a steady tone between two times, from its rising zero
 // crossings; 0 when there are fewer than two.
 double ToneFrequency(const Recording& recording, double from, double to);
-// The amplitude of one frequency between two times (a single DFT bin).
+// The amplitude of one frequency between two times (a single DFT bin), in
+// the mix or in one channel.
 double ToneLevel(const Recording& recording, double hertz, double from, double to);
+double ToneLevel(const std::vector<float>& samples, std::uint32_t rate, double hertz, double from,
+                 double to);
 // The first time from `from` on at which the tone's half periods become
 // shorter than `halfPeriodBelow` seconds; negative when they never do.
 double FirstShortHalfPeriod(const Recording& recording, double from, double halfPeriodBelow);
+// The same for half periods that become longer than `halfPeriodAbove` after
+// shorter ones.
+double FirstLongHalfPeriod(const Recording& recording, double from, double halfPeriodAbove);
 
 } // namespace k58::soundtest

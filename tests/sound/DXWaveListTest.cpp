@@ -220,24 +220,66 @@ TEST_F(WaveListTest, LostBufferReloadsMainBuffersAndLeavesVoices) {
     EXPECT_TRUE(Fake(voice)->playing);
 }
 
-TEST_F(WaveListTest, AStartedLoopPlaysAgainAfterItsBufferWasLost) {
+TEST_F(WaveListTest, ALastingLossCostsOneRestoreAndTheBeatGoesOnOnFreshVoices) {
+    Start();
+    int restores = 0;
+    sound->OnRestore = [&](TObject*) { ++restores; };
+    Item(1)->Play(false);
+    Item(0)->Play(false);
+    Item(0)->Play(false);
+    device.LoseBuffers(); // lost for good, as the platform loses memory
+    // The lost voices are dropped; the new one, duplicated from the lost
+    // main buffer, is lost as well and its Play restores every item once.
+    Item(0)->Play(false);
+    EXPECT_EQ(restores, 1);
+    for (int i = 0; i < 3; ++i)
+        Item(0)->Play(false);
+    EXPECT_EQ(restores, 1) << "one loss, one restore";
+    FakeSoundBuffer* main = Fake(Item(0)->MainBuffer());
+    ASSERT_GE(Item(0)->VoiceCount(), 1);
+    for (int i = 0; i < Item(0)->VoiceCount(); ++i) {
+        EXPECT_EQ(Fake(Item(0)->Voices(i))->original, main) << "a voice of the lost memory";
+        EXPECT_TRUE(Fake(Item(0)->Voices(i))->playing);
+    }
+    FakeSoundBuffer* tone = Fake(Item(1)->MainBuffer());
+    EXPECT_FALSE(tone->lost);
+    EXPECT_TRUE(tone->looping);
+    EXPECT_EQ(device.LogWith(tone->name + ".SetCurrentPosition"),
+              std::vector<std::string>{tone->name + ".SetCurrentPosition 0"})
+        << "a lost loop starts again from the beginning, once";
+}
+
+TEST_F(WaveListTest, ARestoreRestartsOnlyLoopsThatWereLost) {
     Start();
     Item(1)->Play(false);
     FakeSoundBuffer* oldTone = Fake(Item(1)->MainBuffer());
+    oldTone->position = 1234;
+    // A voice alone reports a lost result: the tone's own buffer is sound,
+    // so its reloaded buffer goes on from where the tone was.
     Item(0)->Play(false);
     Fake(Item(0)->Voices(0))->Finish();
     Fake(Item(0)->Voices(0))->FailNext("Stop", DSERR_BUFFERLOST);
     Item(0)->Play(false);
     FakeSoundBuffer* newTone = Fake(Item(1)->MainBuffer());
     ASSERT_NE(newTone, oldTone);
-    EXPECT_TRUE(newTone->playing);
     EXPECT_TRUE(newTone->looping);
+    EXPECT_EQ(newTone->position, 1234u);
 
     // A loop stopped by a change of mode is not brought back.
     Item(1)->SetLooped(false);
     Item(1)->SetLooped(true);
     Item(1)->Restore();
     EXPECT_FALSE(Fake(Item(1)->MainBuffer())->playing);
+}
+
+TEST_F(WaveListTest, ALoopedChangeWhoseStopRaisesKeepsTheOldMode) {
+    Start();
+    Item(0)->Play(false);
+    // The voice's Stop reports a loss and the restore it starts is refused.
+    Fake(Item(0)->Voices(0))->FailNext("Stop", DSERR_BUFFERLOST);
+    device.createBufferResults.push_back(DSERR_OUTOFMEMORY);
+    EXPECT_THROW(Item(0)->SetLooped(true), EDirectSoundBufferError);
+    EXPECT_FALSE(Item(0)->Looped());
 }
 
 TEST_F(WaveListTest, LoopedChangesStopWhatExistsAndNeverWedge) {
@@ -250,6 +292,22 @@ TEST_F(WaveListTest, LoopedChangesStopWhatExistsAndNeverWedge) {
     Item(0)->SetLooped(true);
     EXPECT_FALSE(Fake(Item(0)->Voices(0))->playing);
     EXPECT_FALSE(Fake(Item(0)->Voices(1))->playing);
+}
+
+TEST_F(WaveListTest, BindingToAnInitializedDeviceLoadsAtOnceAndRebindingReloads) {
+    sound->Loaded();
+    ASSERT_TRUE(sound->Initialized());
+    EXPECT_FALSE(Item(0)->Initialized());
+    list->SetDXSound(sound);
+    ASSERT_TRUE(Item(0)->Initialized());
+    const auto made = device.LogWith("CreateSoundBuffer").size();
+    EXPECT_EQ(made, 3u) << "the primary buffer and the main buffers of items 0 and 1";
+    FakeSoundBuffer* tone = Fake(Item(1)->MainBuffer());
+    // The same device again: the items are finalized and loaded anew.
+    list->SetDXSound(sound);
+    EXPECT_TRUE(tone->Released());
+    EXPECT_EQ(device.LogWith("CreateSoundBuffer").size(), made + 2);
+    EXPECT_TRUE(Item(1)->Initialized());
 }
 
 TEST_F(WaveListTest, ItemsGoBeforeTheDeviceWhicheverIsFreedFirst) {

@@ -213,6 +213,50 @@ TEST_F(WrapperTest, LostBufferRestoresOnceWithoutNesting) {
     EXPECT_EQ(sound.restores, 3);
 }
 
+TEST_F(WrapperTest, LockAndPlayAnswerWithTheirOwnResultWhateverTheRestoreRecorded) {
+    CountingDirectSound sound;
+    const WAVEFORMATEX format = Pcm8();
+    TDirectSoundBuffer buffer(&sound);
+    buffer.CreateBuffer(&format, 8);
+    FakeSoundBuffer* fake = device.Buffer("b1");
+    // The restore a lost result starts records a success on the same buffer.
+    sound.onRestore = [&] { buffer.SetVolume(0); };
+    fake->FailNext("Play", DSERR_BUFFERLOST);
+    EXPECT_FALSE(buffer.Play(false));
+    void* r1 = nullptr;
+    void* r2 = nullptr;
+    std::uint32_t n1 = 0;
+    std::uint32_t n2 = 0;
+    fake->FailNext("Lock", DSERR_BUFFERLOST);
+    EXPECT_FALSE(buffer.Lock(0, 8, r1, n1, r2, n2));
+    EXPECT_EQ(sound.restores, 2);
+    buffer.Unlock(); // nothing is outstanding
+    EXPECT_TRUE(device.LogWith("b1.Unlock").empty());
+}
+
+TEST_F(WrapperTest, RefusedControlsRaiseNothingAndKeepTheirResult) {
+    TDirectSound sound(nullptr);
+    const WAVEFORMATEX format = Pcm8();
+    TDirectSoundBuffer buffer(&sound);
+    buffer.CreateBuffer(&format, 8);
+    FakeSoundBuffer* fake = device.Buffer("b1");
+    const std::vector<std::pair<std::string, std::function<void()>>> controls = {
+        {"SetPan", [&] { buffer.SetPan(10); }},
+        {"SetVolume", [&] { buffer.SetVolume(-10); }},
+        {"SetCurrentPosition", [&] { buffer.SetPosition(4); }},
+        {"Stop", [&] { buffer.Stop(); }},
+        {"SetFrequency", [&] { buffer.SetFrequency(30000); }},
+    };
+    for (const auto& [method, call] : controls) {
+        fake->FailNext(method, DSERR_INVALIDCALL);
+        EXPECT_NO_THROW(call()) << method;
+        EXPECT_EQ(buffer.LastResult(), DSERR_INVALIDCALL) << method;
+    }
+    EXPECT_EQ(fake->pan, 0);
+    EXPECT_EQ(fake->volume, 0);
+    EXPECT_EQ(fake->position, 0u);
+}
+
 TEST_F(WrapperTest, FreeingTheDeviceFreesListedBuffersLastFirst) {
     const WAVEFORMATEX format = Pcm8();
     auto sound = std::make_unique<TDirectSound>(nullptr);

@@ -94,6 +94,7 @@ HRESULT FakeDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original,
     fake->format = source->format;
     fake->memory = source->memory;
     fake->original = source;
+    fake->lost = source->lost;
     fake->nextResults = std::exchange(nextBufferResults, {});
     log.push_back("DuplicateSoundBuffer " + source->name + " -> " + fake->name);
     *duplicate = fake.get();
@@ -105,6 +106,11 @@ HRESULT FakeDirectSound::SetCooperativeLevel(HWND window, std::uint32_t level) {
     log.push_back("SetCooperativeLevel " + std::to_string(window) + " " + std::to_string(level));
     cooperativeCalls.emplace_back(window, level);
     return cooperativeResult;
+}
+
+void FakeDirectSound::LoseBuffers() {
+    for (FakeSoundBuffer* buffer : LiveBuffers())
+        buffer->Lose();
 }
 
 FakeSoundBuffer* FakeDirectSound::Buffer(const std::string& name) const {
@@ -168,7 +174,8 @@ HRESULT FakeSoundBuffer::GetFrequency(std::uint32_t* value) {
 
 HRESULT FakeSoundBuffer::GetStatus(std::uint32_t* status) {
     const HRESULT result = Call("GetStatus");
-    *status = (playing ? DSBSTATUS_PLAYING : 0) | (looping ? DSBSTATUS_LOOPING : 0);
+    *status = lost ? DSBSTATUS_BUFFERLOST
+                   : (playing ? DSBSTATUS_PLAYING : 0) | (looping ? DSBSTATUS_LOOPING : 0);
     return result;
 }
 
@@ -177,7 +184,9 @@ HRESULT FakeSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** 
                               std::uint32_t* audioBytes2, std::uint32_t flags) {
     EXPECT_EQ(flags, 0u);
     EXPECT_FALSE(locked) << name << " locked twice";
-    const HRESULT result = Call("Lock", std::to_string(offset) + " " + std::to_string(bytes));
+    HRESULT result = Call("Lock", std::to_string(offset) + " " + std::to_string(bytes));
+    if (lost)
+        result = DSERR_BUFFERLOST;
     if (result != DS_OK)
         return result;
     EXPECT_LE(std::uint64_t{offset} + bytes, memory->size());
@@ -195,7 +204,9 @@ HRESULT FakeSoundBuffer::Play(std::uint32_t reserved1, std::uint32_t priority,
     EXPECT_EQ(reserved1, 0u);
     EXPECT_EQ(priority, 0u);
     const bool loop = (flags & DSBPLAY_LOOPING) != 0;
-    const HRESULT result = Call("Play", loop ? "looping" : "once");
+    HRESULT result = Call("Play", loop ? "looping" : "once");
+    if (lost)
+        result = DSERR_BUFFERLOST;
     if (result == DS_OK) {
         playing = true;
         looping = loop;

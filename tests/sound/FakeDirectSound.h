@@ -49,6 +49,13 @@ public:
     void FailNext(const std::string& method, HRESULT result) {
         nextResults[method].push_back(result);
     }
+    // Loses the memory for good, as the platform does: the buffer stops,
+    // GetStatus reports DSBSTATUS_BUFFERLOST, Play and Lock fail with
+    // DSERR_BUFFERLOST, the other calls succeed. Duplicates of it are lost too.
+    void Lose() {
+        lost = true;
+        playing = looping = false;
+    }
 
     std::string name;
     DSBUFFERDESC desc{};
@@ -62,6 +69,7 @@ public:
     std::int32_t volume = 0;
     bool playing = false;
     bool looping = false;
+    bool lost = false;
     int refs = 1;
     bool locked = false;
     // Bytes given as the first region by Lock; 0 gives one region only.
@@ -108,6 +116,8 @@ public:
     std::map<std::string, std::deque<HRESULT>> nextBufferResults;
     // Lock split given to buffers made from now on (see FakeSoundBuffer).
     std::uint32_t lockSplit = 0;
+    // Loses every buffer not yet released (see FakeSoundBuffer::Lose).
+    void LoseBuffers();
 
     int refs = 0;
     std::vector<std::pair<HWND, std::uint32_t>> cooperativeCalls;

@@ -1,0 +1,106 @@
+#include "platform/openal/OutputProbe.h"
+
+#include <dlfcn.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace k58::openal {
+namespace {
+
+// A probe left to finish by itself runs this module's code after its owner
+// is gone, perhaps after the program let go of the module: keep the module
+// loaded for the rest of the process.
+void KeepModuleLoaded() {
+    static const bool kept = [] {
+        static const int anchor = 0;
+        Dl_info info{};
+        if (::dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr)
+            ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return true;
+    }();
+    (void)kept;
+}
+
+} // namespace
+
+void CloseOutput(Output output) {
+    if (output.context != nullptr)
+        alcDestroyContext(output.context);
+    if (output.device != nullptr)
+        alcCloseDevice(output.device);
+}
+
+// Shared by the probe and its thread, so a thread that outlives the probe
+// still has it. The mutex is never held across a backend call.
+struct OutputProbe::State {
+    Open open;
+    std::chrono::milliseconds interval;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool done = false;
+    bool taken = false;
+    Output found;
+    std::thread thread;
+
+    void Run(Output lost) {
+        CloseOutput(lost);
+        for (;;) {
+            {
+                std::unique_lock lock(mutex);
+                if (wake.wait_for(lock, interval, [this] { return stop; }))
+                    break;
+            }
+            const Output output = open();
+            if (!output)
+                continue;
+            std::unique_lock lock(mutex);
+            if (stop) {
+                lock.unlock();
+                CloseOutput(output);
+                break;
+            }
+            found = output;
+            break;
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        wake.notify_all();
+    }
+};
+
+OutputProbe::OutputProbe(Open open, std::chrono::milliseconds interval, Output lost)
+    : mState(std::make_shared<State>()) {
+    KeepModuleLoaded();
+    mState->open = std::move(open);
+    mState->interval = interval;
+    mState->thread = std::thread([state = mState, lost] { state->Run(lost); });
+}
+
+OutputProbe::~OutputProbe() {
+    std::unique_lock lock(mState->mutex);
+    mState->stop = true;
+    mState->wake.notify_all();
+    if (!mState->wake.wait_for(lock, kShutdownWait, [this] { return mState->done; })) {
+        lock.unlock();
+        mState->thread.detach();
+        return;
+    }
+    const Output unused = mState->taken ? Output{} : mState->found;
+    lock.unlock();
+    mState->thread.join();
+    CloseOutput(unused);
+}
+
+Output OutputProbe::Take() {
+    std::lock_guard lock(mState->mutex);
+    if (!mState->done || mState->taken || !mState->found)
+        return {};
+    mState->taken = true;
+    return mState->found;
+}
+
+} // namespace k58::openal
