@@ -12,9 +12,13 @@
 #include <cstdint>
 #include <functional>
 
+// What a native window handle points to; on Windows the system's own handle
+// type points to it too, so the handles are the same type there.
+struct HWND__;
+
 namespace k58 {
 
-using HWND = std::uintptr_t;
+using HWND = ::HWND__*;
 
 struct TMessage {
     std::uint32_t Msg = 0;

@@ -252,14 +252,14 @@ void TDirectSoundBuffer::SetVolume(std::int32_t value) {
 }
 
 std::uint32_t TDirectSoundBuffer::Position() {
-    std::uint32_t play = 0;
-    std::uint32_t write = 0;
+    DWORD play = 0;
+    DWORD write = 0;
     SetLastResult(DeviceInterface()->GetCurrentPosition(&play, &write));
     return play;
 }
 
 std::uint32_t TDirectSoundBuffer::Status() {
-    std::uint32_t flags = 0;
+    DWORD flags = 0;
     SetLastResult(DeviceInterface()->GetStatus(&flags));
     return flags;
 }

@@ -131,8 +131,8 @@ private:
     struct LockRecord {
         void* region1 = nullptr;
         void* region2 = nullptr;
-        std::uint32_t bytes1 = 0;
-        std::uint32_t bytes2 = 0;
+        DWORD bytes1 = 0;
+        DWORD bytes2 = 0;
     } mLock;
     std::int32_t mLockCount = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace k58::openal {
 namespace {
@@ -425,6 +426,87 @@ HRESULT SoundBuffer::SetPan(std::int32_t pan) {
     if (HasSource())
         ApplySettings();
     return DS_OK;
+}
+
+} // namespace k58::openal
+
+namespace k58::openal {
+
+// The rest of the platform's buffer interface, which the sound layer does not
+// use: what a buffer can tell about itself, and the calls DirectSound only
+// accepts in cases this module never has.
+
+HRESULT SoundBuffer::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr)
+        return DSERR_INVALIDPARAM;
+    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
+        AddRef();
+        *object = static_cast<IDirectSoundBuffer*>(this);
+        return DS_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT SoundBuffer::GetCaps(DSBCAPS* caps) {
+    if (caps == nullptr || caps->dwSize != sizeof(DSBCAPS))
+        return DSERR_INVALIDPARAM;
+    caps->dwFlags = mFlags;
+    caps->dwBufferBytes = Size();
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::GetFormat(WAVEFORMATEX* format, DWORD sizeAllocated, DWORD* sizeWritten) {
+    if (format == nullptr && sizeWritten == nullptr)
+        return DSERR_INVALIDPARAM;
+    const WAVEFORMATEX record = mStore ? mStore->format : WAVEFORMATEX{};
+    const DWORD size = sizeof record;
+    if (format != nullptr) {
+        const DWORD copied = std::min(size, sizeAllocated);
+        std::memcpy(format, &record, copied);
+        if (sizeWritten != nullptr)
+            *sizeWritten = copied;
+    } else {
+        *sizeWritten = size;
+    }
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::GetVolume(LONG* volume) {
+    if (volume == nullptr)
+        return DSERR_INVALIDPARAM;
+    if ((mFlags & DSBCAPS_CTRLVOLUME) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    *volume = mVolume;
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::GetPan(LONG* pan) {
+    if (pan == nullptr)
+        return DSERR_INVALIDPARAM;
+    if ((mFlags & DSBCAPS_CTRLPAN) == 0 || mPrimary)
+        return DSERR_CONTROLUNAVAIL;
+    *pan = mPan;
+    return DS_OK;
+}
+
+HRESULT SoundBuffer::Initialize(IDirectSound*, const DSBUFFERDESC*) {
+    // Buffers are made whole by CreateSoundBuffer.
+    return DSERR_ALREADYINITIALIZED;
+}
+
+HRESULT SoundBuffer::SetFormat(const WAVEFORMATEX* format) {
+    if (format == nullptr)
+        return DSERR_INVALIDPARAM;
+    // Only a primary buffer takes a format; the mix's own is OpenAL's.
+    return mPrimary ? DS_OK : DSERR_INVALIDCALL;
+}
+
+HRESULT SoundBuffer::Restore() {
+    // Lost memory comes back only as a new buffer.
+    return Lost() ? DSERR_BUFFERLOST : DS_OK;
 }
 
 } // namespace k58::openal

@@ -42,22 +42,30 @@ public:
     // The primary buffer.
     explicit SoundBuffer(SoundDevice* device);
 
+    HRESULT QueryInterface(REFIID iid, void** object) override;
     std::uint32_t AddRef() override;
     std::uint32_t Release() override;
+    HRESULT GetCaps(DSBCAPS* caps) override;
     HRESULT GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) override;
+    HRESULT GetFormat(WAVEFORMATEX* format, DWORD sizeAllocated, DWORD* sizeWritten) override;
+    HRESULT GetVolume(LONG* volume) override;
+    HRESULT GetPan(LONG* pan) override;
     HRESULT GetFrequency(std::uint32_t* frequency) override;
     HRESULT GetStatus(std::uint32_t* status) override;
+    HRESULT Initialize(IDirectSound* directSound, const DSBUFFERDESC* desc) override;
     HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
                  std::uint32_t* audioBytes1, void** audioPtr2, std::uint32_t* audioBytes2,
                  std::uint32_t flags) override;
     HRESULT Play(std::uint32_t reserved1, std::uint32_t priority, std::uint32_t flags) override;
     HRESULT SetCurrentPosition(std::uint32_t newPosition) override;
+    HRESULT SetFormat(const WAVEFORMATEX* format) override;
     HRESULT SetVolume(std::int32_t volume) override;
     HRESULT SetPan(std::int32_t pan) override;
     HRESULT SetFrequency(std::uint32_t frequency) override;
     HRESULT Stop() override;
     HRESULT Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* audioPtr2,
                    std::uint32_t audioBytes2) override;
+    HRESULT Restore() override;
 
     // For the device.
     bool IsPrimary() const noexcept { return mPrimary; }

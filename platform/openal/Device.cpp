@@ -311,13 +311,66 @@ HRESULT SoundDevice::DuplicateSoundBuffer(IDirectSoundBuffer* original,
 }
 
 HRESULT SoundDevice::SetCooperativeLevel(HWND window, std::uint32_t level) {
-    if (window == 0 || level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY)
+    if (window == nullptr || level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY)
         return DSERR_INVALIDPARAM;
     // Output is shared with other programs whatever the level; the level is
     // kept for completeness.
     mWindow = window;
     mLevel = level;
     return DS_OK;
+}
+
+} // namespace k58::openal
+
+namespace k58::openal {
+
+// The rest of the platform's device interface, which the sound layer does not
+// use.
+
+HRESULT SoundDevice::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr)
+        return DSERR_INVALIDPARAM;
+    if (iid == IID_IUnknown || iid == IID_IDirectSound) {
+        AddRef();
+        *object = static_cast<IDirectSound*>(this);
+        return DS_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT SoundDevice::GetCaps(DSCAPS* caps) {
+    if (caps == nullptr || caps->dwSize != sizeof(DSCAPS))
+        return DSERR_INVALIDPARAM;
+    // Everything is mixed in software: no hardware buffers or memory.
+    const DWORD size = caps->dwSize;
+    *caps = DSCAPS{};
+    caps->dwSize = size;
+    caps->dwMinSecondarySampleRate = DSBFREQUENCY_MIN;
+    caps->dwMaxSecondarySampleRate = DSBFREQUENCY_MAX;
+    caps->dwPrimaryBuffers = 1;
+    return DS_OK;
+}
+
+HRESULT SoundDevice::Compact() {
+    return DS_OK;
+}
+
+HRESULT SoundDevice::GetSpeakerConfig(DWORD* config) {
+    if (config == nullptr)
+        return DSERR_INVALIDPARAM;
+    *config = DSSPEAKER_STEREO;
+    return DS_OK;
+}
+
+HRESULT SoundDevice::SetSpeakerConfig(DWORD) {
+    // The output's own layout is used.
+    return DS_OK;
+}
+
+HRESULT SoundDevice::Initialize(LPCGUID) {
+    // DirectSoundCreate hands out devices already made.
+    return DSERR_ALREADYINITIALIZED;
 }
 
 } // namespace k58::openal

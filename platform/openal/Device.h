@@ -55,13 +55,19 @@ public:
     static HRESULT Create(const GUID* device, IDirectSound** directSound, IUnknown* outer,
                           DeviceHooks hooks);
 
+    HRESULT QueryInterface(REFIID iid, void** object) override;
     std::uint32_t AddRef() override;
     std::uint32_t Release() override;
     HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
                               IUnknown* outer) override;
+    HRESULT GetCaps(DSCAPS* caps) override;
     HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
                                  IDirectSoundBuffer** duplicate) override;
     HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override;
+    HRESULT Compact() override;
+    HRESULT GetSpeakerConfig(DWORD* config) override;
+    HRESULT SetSpeakerConfig(DWORD config) override;
+    HRESULT Initialize(LPCGUID device) override;
 
     // For the buffers.
     // Notices a lost output, or tries to reopen one; call before every
@@ -105,7 +111,7 @@ private:
     ALCcontext* mContext = nullptr;
     bool mDetectsLoss = false;
     std::vector<SoundBuffer*> mBuffers;
-    HWND mWindow = 0;
+    HWND mWindow = nullptr;
     std::uint32_t mLevel = 0;
 };
 

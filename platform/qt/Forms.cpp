@@ -179,7 +179,7 @@ bool TForm::Visible() const {
 }
 
 HWND TForm::Handle() {
-    return mImpl->window ? static_cast<HWND>(mImpl->window->winId()) : 0;
+    return mImpl->window ? reinterpret_cast<HWND>(mImpl->window->winId()) : nullptr;
 }
 
 bool TForm::HandleAllocated() const {

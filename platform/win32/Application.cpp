@@ -51,7 +51,7 @@ struct TApplication::TImpl {
         // reports the activation changes).
         window =
             CreateWindowExW(0, WindowClass(L"TApplication", &ApplicationProcedure, nullptr), L"", 0,
-                            0, 0, 0, 0, MessageOnlyParent(), nullptr, ProgramInstance(), nullptr);
+                            0, 0, 0, 0, HWND_MESSAGE, nullptr, ProgramInstance(), nullptr);
         // Its messages reach the hooks once the application object is there.
         if (window != nullptr)
             SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&owner));

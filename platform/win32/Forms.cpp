@@ -420,7 +420,7 @@ bool TForm::Visible() const {
 }
 
 HWND TForm::Handle() {
-    return reinterpret_cast<HWND>(FormWindow(*this));
+    return FormWindow(*this);
 }
 
 bool TForm::HandleAllocated() const {

@@ -29,7 +29,7 @@ LRESULT CALLBACK TimerProcedure(::HWND window, UINT msg, WPARAM wParam, LPARAM l
 ::HWND TimerWindow() {
     static ::HWND window =
         CreateWindowExW(0, WindowClass(L"K58TimerWindow", &TimerProcedure, nullptr), L"", 0, 0, 0,
-                        0, 0, MessageOnlyParent(), nullptr, ProgramInstance(), nullptr);
+                        0, 0, HWND_MESSAGE, nullptr, ProgramInstance(), nullptr);
     return window;
 }
 

@@ -13,6 +13,7 @@
 
 #undef PostMessage
 #undef LoadLibrary
+#undef LoadBitmap
 
 #include <string>
 
@@ -21,12 +22,6 @@ namespace k58 {
 // UTF-8 to UTF-16 and back, for the system's wide-character calls.
 std::wstring Utf16(const std::string& text);
 std::string Utf8(const std::wstring& text);
-
-// The parent that makes a window message-only (HWND_MESSAGE, which names
-// the handle type in a way our own HWND would shadow).
-inline ::HWND MessageOnlyParent() {
-    return reinterpret_cast<::HWND>(static_cast<INT_PTR>(-3));
-}
 
 // The module instance of the program.
 HINSTANCE ProgramInstance();

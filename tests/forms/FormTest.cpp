@@ -103,7 +103,7 @@ TEST_F(FormTest, NativeWindowCreationIsAnnouncedThroughWindowProc) {
     };
     EXPECT_FALSE(form->HandleAllocated());
     const HWND first = form->Handle();
-    EXPECT_NE(first, 0u);
+    EXPECT_NE(first, nullptr);
     EXPECT_TRUE(form->HandleAllocated());
     EXPECT_EQ(creations, 1);
     // Asking again does not make another one.
@@ -139,7 +139,7 @@ TEST_F(FormTest, AnErrorInAWindowCreationHookIsReported) {
         if (message.Msg == WM_CREATE)
             throw std::runtime_error("hook failed");
     };
-    EXPECT_NE(form->Handle(), 0u);
+    EXPECT_NE(form->Handle(), nullptr);
     ASSERT_EQ(ReportedMessages().size(), 1u);
     EXPECT_EQ(ReportedMessages()[0], "hook failed");
 }

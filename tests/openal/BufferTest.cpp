@@ -253,11 +253,13 @@ TEST_F(BufferTest, BuffersKeepTheDeviceOpenUntilTheLastReferenceGoes) {
 }
 
 TEST_F(BufferTest, CooperativeLevelNeedsAWindowAndAKnownLevel) {
-    EXPECT_EQ(mDevice->SetCooperativeLevel(0, DSSCL_NORMAL), DSERR_INVALIDPARAM);
-    EXPECT_EQ(mDevice->SetCooperativeLevel(42, 0), DSERR_INVALIDPARAM);
-    EXPECT_EQ(mDevice->SetCooperativeLevel(42, 5), DSERR_INVALIDPARAM);
+    // Handles are only compared, never followed.
+    const auto window = reinterpret_cast<HWND>(std::uintptr_t{42});
+    EXPECT_EQ(mDevice->SetCooperativeLevel(nullptr, DSSCL_NORMAL), DSERR_INVALIDPARAM);
+    EXPECT_EQ(mDevice->SetCooperativeLevel(window, 0), DSERR_INVALIDPARAM);
+    EXPECT_EQ(mDevice->SetCooperativeLevel(window, 5), DSERR_INVALIDPARAM);
     for (std::uint32_t level = DSSCL_NORMAL; level <= DSSCL_WRITEPRIMARY; ++level)
-        EXPECT_EQ(mDevice->SetCooperativeLevel(42, level), DS_OK);
+        EXPECT_EQ(mDevice->SetCooperativeLevel(window, level), DS_OK);
 }
 
 TEST(DirectSoundCreateTest, RefusesWhatItCannotOpen) {

@@ -191,6 +191,26 @@ public:
         Lost();
         return mInner->Unlock(p1, n1, p2, n2);
     }
+    // The rest of the interface is the module's.
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (object != nullptr && (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer)) {
+            AddRef();
+            *object = static_cast<IDirectSoundBuffer*>(this);
+            return DS_OK;
+        }
+        return mInner->QueryInterface(iid, object);
+    }
+    HRESULT GetCaps(DSBCAPS* caps) override { return mInner->GetCaps(caps); }
+    HRESULT GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) override {
+        return mInner->GetFormat(format, size, written);
+    }
+    HRESULT GetVolume(LONG* volume) override { return mInner->GetVolume(volume); }
+    HRESULT GetPan(LONG* pan) override { return mInner->GetPan(pan); }
+    HRESULT Initialize(IDirectSound* device, const DSBUFFERDESC* desc) override {
+        return mInner->Initialize(device, desc);
+    }
+    HRESULT SetFormat(const WAVEFORMATEX* format) override { return mInner->SetFormat(format); }
+    HRESULT Restore() override { return Lost() ? DSERR_BUFFERLOST : mInner->Restore(); }
 
 private:
     ~FaultBuffer() = default;
@@ -255,6 +275,20 @@ public:
     HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override {
         return mInner->SetCooperativeLevel(window, level);
     }
+    // The rest of the interface is the module's.
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (object != nullptr && (iid == IID_IUnknown || iid == IID_IDirectSound)) {
+            AddRef();
+            *object = static_cast<IDirectSound*>(this);
+            return DS_OK;
+        }
+        return mInner->QueryInterface(iid, object);
+    }
+    HRESULT GetCaps(DSCAPS* caps) override { return mInner->GetCaps(caps); }
+    HRESULT Compact() override { return mInner->Compact(); }
+    HRESULT GetSpeakerConfig(DWORD* config) override { return mInner->GetSpeakerConfig(config); }
+    HRESULT SetSpeakerConfig(DWORD config) override { return mInner->SetSpeakerConfig(config); }
+    HRESULT Initialize(LPCGUID device) override { return mInner->Initialize(device); }
 
 private:
     ~FaultDevice() = default;

@@ -41,14 +41,14 @@ TEST_F(DXSoundTest, InitializeNotifiesInOrderAndFinalizeReleasesEverything) {
                                              "first:snInitialize", "OnInitialize",
                                              "second:snRestore", "first:snRestore", "OnRestore"}));
     const DSBUFFERDESC& primary = device.Buffer("b1")->desc;
-    EXPECT_EQ(primary.dwSize, 36u);
+    EXPECT_EQ(primary.dwSize, DSBUFFERDESC_FULL_SIZE);
     EXPECT_EQ(primary.dwFlags, DSBCAPS_PRIMARYBUFFER);
     EXPECT_EQ(primary.dwBufferBytes, 0u);
     // Asking for the handle made the window, whose creation already set the
     // level once; every call names that window.
     ASSERT_FALSE(device.cooperativeCalls.empty());
     for (const auto& call : device.cooperativeCalls)
-        EXPECT_EQ(call, std::make_pair(form->Handle(), DSSCL_NORMAL));
+        EXPECT_EQ(call, std::make_pair(form->Handle(), std::uint32_t{DSSCL_NORMAL}));
 
     log.clear();
     device.log.clear();

@@ -81,7 +81,7 @@ TEST_F(WrapperTest, BufferDescriptionCarriesSizeAndFocusFlags) {
     TDirectSoundBuffer buffer(&sound);
     buffer.CreateBuffer(&format, 1000);
     const DSBUFFERDESC& plain = device.Buffer("b1")->desc;
-    EXPECT_EQ(plain.dwSize, 36u);
+    EXPECT_EQ(plain.dwSize, DSBUFFERDESC_FULL_SIZE);
     EXPECT_EQ(plain.dwFlags, 0xE0u);
     EXPECT_EQ(plain.dwBufferBytes, 1000u);
     EXPECT_EQ(device.Buffer("b1")->format.nSamplesPerSec, 22050u);

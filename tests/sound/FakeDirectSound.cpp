@@ -13,7 +13,8 @@ namespace {
 FakeDirectSound* gDevice = nullptr;
 } // namespace
 
-HRESULT FakeDirectSoundCreate(const GUID* device, IDirectSound** directSound, IUnknown* outer) {
+HRESULT STDMETHODCALLTYPE FakeDirectSoundCreate(const GUID* device, IDirectSound** directSound,
+                                                IUnknown* outer) {
     (void)device;
     (void)outer;
     FakeDirectSound* fake = gDevice;
@@ -41,16 +42,17 @@ FakeDirectSound::~FakeDirectSound() {
     gDevice = nullptr;
 }
 
-std::uint32_t FakeDirectSound::Release() {
+ULONG STDMETHODCALLTYPE FakeDirectSound::Release() {
     EXPECT_GT(refs, 0) << "device released too often";
     --refs;
     if (refs == 0)
         log.push_back("device released");
-    return static_cast<std::uint32_t>(refs);
+    return static_cast<ULONG>(refs);
 }
 
-HRESULT FakeDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
-                                           IUnknown* outer) {
+HRESULT STDMETHODCALLTYPE FakeDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc,
+                                                             IDirectSoundBuffer** buffer,
+                                                             IUnknown* outer) {
     EXPECT_EQ(outer, nullptr);
     EXPECT_GT(refs, 0) << "buffer made on a released device";
     HRESULT result = DS_OK;
@@ -76,8 +78,8 @@ HRESULT FakeDirectSound::CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoun
     return DS_OK;
 }
 
-HRESULT FakeDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original,
-                                              IDirectSoundBuffer** duplicate) {
+HRESULT STDMETHODCALLTYPE FakeDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original,
+                                                                IDirectSoundBuffer** duplicate) {
     auto* source = static_cast<FakeSoundBuffer*>(original);
     EXPECT_FALSE(source->Released()) << "duplicating a released buffer";
     HRESULT result = DS_OK;
@@ -102,8 +104,10 @@ HRESULT FakeDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* original,
     return DS_OK;
 }
 
-HRESULT FakeDirectSound::SetCooperativeLevel(HWND window, std::uint32_t level) {
-    log.push_back("SetCooperativeLevel " + std::to_string(window) + " " + std::to_string(level));
+HRESULT STDMETHODCALLTYPE FakeDirectSound::SetCooperativeLevel(HWND window, DWORD level) {
+    log.push_back("SetCooperativeLevel " +
+                  std::to_string(reinterpret_cast<std::uintptr_t>(window)) + " " +
+                  std::to_string(level));
     cooperativeCalls.emplace_back(window, level);
     return cooperativeResult;
 }
@@ -148,40 +152,41 @@ HRESULT FakeSoundBuffer::Call(const std::string& method, const std::string& deta
     return result;
 }
 
-std::uint32_t FakeSoundBuffer::AddRef() {
+ULONG STDMETHODCALLTYPE FakeSoundBuffer::AddRef() {
     return static_cast<std::uint32_t>(++refs);
 }
 
-std::uint32_t FakeSoundBuffer::Release() {
+ULONG STDMETHODCALLTYPE FakeSoundBuffer::Release() {
     EXPECT_GT(refs, 0) << name << " released too often";
     if (--refs == 0) {
         mDevice->log.push_back(name + " released");
         playing = looping = false;
     }
-    return static_cast<std::uint32_t>(refs);
+    return static_cast<ULONG>(refs);
 }
 
-HRESULT FakeSoundBuffer::GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetCurrentPosition(DWORD* playCursor,
+                                                              DWORD* writeCursor) {
     const HRESULT result = Call("GetCurrentPosition");
     *playCursor = *writeCursor = position;
     return result;
 }
 
-HRESULT FakeSoundBuffer::GetFrequency(std::uint32_t* value) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetFrequency(DWORD* value) {
     *value = frequency;
     return Call("GetFrequency");
 }
 
-HRESULT FakeSoundBuffer::GetStatus(std::uint32_t* status) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetStatus(DWORD* status) {
     const HRESULT result = Call("GetStatus");
     *status = lost ? DSBSTATUS_BUFFERLOST
                    : (playing ? DSBSTATUS_PLAYING : 0) | (looping ? DSBSTATUS_LOOPING : 0);
     return result;
 }
 
-HRESULT FakeSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
-                              std::uint32_t* audioBytes1, void** audioPtr2,
-                              std::uint32_t* audioBytes2, std::uint32_t flags) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Lock(DWORD offset, DWORD bytes, void** audioPtr1,
+                                                DWORD* audioBytes1, void** audioPtr2,
+                                                DWORD* audioBytes2, DWORD flags) {
     EXPECT_EQ(flags, 0u);
     EXPECT_FALSE(locked) << name << " locked twice";
     HRESULT result = Call("Lock", std::to_string(offset) + " " + std::to_string(bytes));
@@ -190,7 +195,7 @@ HRESULT FakeSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** 
     if (result != DS_OK)
         return result;
     EXPECT_LE(std::uint64_t{offset} + bytes, memory->size());
-    const std::uint32_t first = lockSplit != 0 ? std::min(lockSplit, bytes) : bytes;
+    const DWORD first = lockSplit != 0 ? std::min<DWORD>(lockSplit, bytes) : bytes;
     *audioPtr1 = memory->data() + offset;
     *audioBytes1 = first;
     *audioPtr2 = first < bytes ? memory->data() + offset + first : nullptr;
@@ -199,8 +204,7 @@ HRESULT FakeSoundBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** 
     return DS_OK;
 }
 
-HRESULT FakeSoundBuffer::Play(std::uint32_t reserved1, std::uint32_t priority,
-                              std::uint32_t flags) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Play(DWORD reserved1, DWORD priority, DWORD flags) {
     EXPECT_EQ(reserved1, 0u);
     EXPECT_EQ(priority, 0u);
     const bool loop = (flags & DSBPLAY_LOOPING) != 0;
@@ -214,28 +218,28 @@ HRESULT FakeSoundBuffer::Play(std::uint32_t reserved1, std::uint32_t priority,
     return result;
 }
 
-HRESULT FakeSoundBuffer::SetCurrentPosition(std::uint32_t newPosition) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::SetCurrentPosition(DWORD newPosition) {
     const HRESULT result = Call("SetCurrentPosition", std::to_string(newPosition));
     if (result == DS_OK)
         position = newPosition;
     return result;
 }
 
-HRESULT FakeSoundBuffer::SetVolume(std::int32_t value) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::SetVolume(LONG value) {
     const HRESULT result = Call("SetVolume", std::to_string(value));
     if (result == DS_OK)
         volume = value;
     return result;
 }
 
-HRESULT FakeSoundBuffer::SetPan(std::int32_t value) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::SetPan(LONG value) {
     const HRESULT result = Call("SetPan", std::to_string(value));
     if (result == DS_OK)
         pan = value;
     return result;
 }
 
-HRESULT FakeSoundBuffer::SetFrequency(std::uint32_t value) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::SetFrequency(DWORD value) {
     HRESULT result = Call("SetFrequency", std::to_string(value));
     // The platform's range: 0 (the format's own rate) or 100..200,000 Hz.
     if (result == DS_OK && value != 0 && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
@@ -245,15 +249,15 @@ HRESULT FakeSoundBuffer::SetFrequency(std::uint32_t value) {
     return result;
 }
 
-HRESULT FakeSoundBuffer::Stop() {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Stop() {
     const HRESULT result = Call("Stop");
     if (result == DS_OK)
         playing = looping = false;
     return result;
 }
 
-HRESULT FakeSoundBuffer::Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* audioPtr2,
-                                std::uint32_t audioBytes2) {
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Unlock(void* audioPtr1, DWORD audioBytes1,
+                                                  void* audioPtr2, DWORD audioBytes2) {
     EXPECT_TRUE(locked) << name << " unlocked without a lock";
     locked = false;
     (void)audioPtr1;
@@ -261,6 +265,64 @@ HRESULT FakeSoundBuffer::Unlock(void* audioPtr1, std::uint32_t audioBytes1, void
     (void)audioPtr2;
     (void)audioBytes2;
     return Call("Unlock", std::to_string(audioBytes1) + " " + std::to_string(audioBytes2));
+}
+
+// Calls the sound layer never makes: logged, and answered as a plain device
+// would.
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::QueryInterface(REFIID, void** object) {
+    *object = nullptr;
+    Call("QueryInterface");
+    return E_NOINTERFACE;
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetCaps(DSBCAPS*) {
+    return Call("GetCaps");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetFormat(WAVEFORMATEX*, DWORD, DWORD*) {
+    return Call("GetFormat");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetVolume(LONG* value) {
+    *value = volume;
+    return Call("GetVolume");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::GetPan(LONG* value) {
+    *value = pan;
+    return Call("GetPan");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Initialize(IDirectSound*, const DSBUFFERDESC*) {
+    return Call("Initialize");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::SetFormat(const WAVEFORMATEX*) {
+    return Call("SetFormat");
+}
+HRESULT STDMETHODCALLTYPE FakeSoundBuffer::Restore() {
+    return Call("Restore");
+}
+
+HRESULT STDMETHODCALLTYPE FakeDirectSound::QueryInterface(REFIID, void** object) {
+    log.push_back("QueryInterface");
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+HRESULT STDMETHODCALLTYPE FakeDirectSound::GetCaps(DSCAPS*) {
+    log.push_back("GetCaps");
+    return DS_OK;
+}
+HRESULT STDMETHODCALLTYPE FakeDirectSound::Compact() {
+    log.push_back("Compact");
+    return DS_OK;
+}
+HRESULT STDMETHODCALLTYPE FakeDirectSound::GetSpeakerConfig(DWORD* config) {
+    log.push_back("GetSpeakerConfig");
+    *config = 0;
+    return DS_OK;
+}
+HRESULT STDMETHODCALLTYPE FakeDirectSound::SetSpeakerConfig(DWORD) {
+    log.push_back("SetSpeakerConfig");
+    return DS_OK;
+}
+HRESULT STDMETHODCALLTYPE FakeDirectSound::Initialize(LPCGUID) {
+    log.push_back("Initialize");
+    return DS_OK;
 }
 
 } // namespace k58::test

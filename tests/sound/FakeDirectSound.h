@@ -25,22 +25,31 @@ public:
     FakeSoundBuffer(FakeDirectSound* device, std::string name)
         : name(std::move(name)), mDevice(device) {}
 
-    std::uint32_t AddRef() override;
-    std::uint32_t Release() override;
-    HRESULT GetCurrentPosition(std::uint32_t* playCursor, std::uint32_t* writeCursor) override;
-    HRESULT GetFrequency(std::uint32_t* frequency) override;
-    HRESULT GetStatus(std::uint32_t* status) override;
-    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** audioPtr1,
-                 std::uint32_t* audioBytes1, void** audioPtr2, std::uint32_t* audioBytes2,
-                 std::uint32_t flags) override;
-    HRESULT Play(std::uint32_t reserved1, std::uint32_t priority, std::uint32_t flags) override;
-    HRESULT SetCurrentPosition(std::uint32_t newPosition) override;
-    HRESULT SetVolume(std::int32_t volume) override;
-    HRESULT SetPan(std::int32_t pan) override;
-    HRESULT SetFrequency(std::uint32_t frequency) override;
-    HRESULT Stop() override;
-    HRESULT Unlock(void* audioPtr1, std::uint32_t audioBytes1, void* audioPtr2,
-                   std::uint32_t audioBytes2) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetCaps(DSBCAPS* caps) override;
+    HRESULT STDMETHODCALLTYPE GetCurrentPosition(DWORD* playCursor, DWORD* writeCursor) override;
+    HRESULT STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* format, DWORD sizeAllocated,
+                                        DWORD* sizeWritten) override;
+    HRESULT STDMETHODCALLTYPE GetVolume(LONG* value) override;
+    HRESULT STDMETHODCALLTYPE GetPan(LONG* value) override;
+    HRESULT STDMETHODCALLTYPE GetFrequency(DWORD* frequency) override;
+    HRESULT STDMETHODCALLTYPE GetStatus(DWORD* status) override;
+    HRESULT STDMETHODCALLTYPE Initialize(IDirectSound* directSound,
+                                         const DSBUFFERDESC* desc) override;
+    HRESULT STDMETHODCALLTYPE Lock(DWORD offset, DWORD bytes, void** audioPtr1, DWORD* audioBytes1,
+                                   void** audioPtr2, DWORD* audioBytes2, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE Play(DWORD reserved1, DWORD priority, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD newPosition) override;
+    HRESULT STDMETHODCALLTYPE SetFormat(const WAVEFORMATEX* format) override;
+    HRESULT STDMETHODCALLTYPE SetVolume(LONG volume) override;
+    HRESULT STDMETHODCALLTYPE SetPan(LONG pan) override;
+    HRESULT STDMETHODCALLTYPE SetFrequency(DWORD frequency) override;
+    HRESULT STDMETHODCALLTYPE Stop() override;
+    HRESULT STDMETHODCALLTYPE Unlock(void* audioPtr1, DWORD audioBytes1, void* audioPtr2,
+                                     DWORD audioBytes2) override;
+    HRESULT STDMETHODCALLTYPE Restore() override;
 
     // The sound ends by itself (a one-shot buffer reaching its end).
     void Finish() { playing = looping = false; }
@@ -90,13 +99,20 @@ public:
     FakeDirectSound(const FakeDirectSound&) = delete;
     FakeDirectSound& operator=(const FakeDirectSound&) = delete;
 
-    std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++refs); }
-    std::uint32_t Release() override;
-    HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
-                              IUnknown* outer) override;
-    HRESULT DuplicateSoundBuffer(IDirectSoundBuffer* original,
-                                 IDirectSoundBuffer** duplicate) override;
-    HRESULT SetCooperativeLevel(HWND window, std::uint32_t level) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE CreateSoundBuffer(const DSBUFFERDESC* desc,
+                                                IDirectSoundBuffer** buffer,
+                                                IUnknown* outer) override;
+    HRESULT STDMETHODCALLTYPE GetCaps(DSCAPS* caps) override;
+    HRESULT STDMETHODCALLTYPE DuplicateSoundBuffer(IDirectSoundBuffer* original,
+                                                   IDirectSoundBuffer** duplicate) override;
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD level) override;
+    HRESULT STDMETHODCALLTYPE Compact() override;
+    HRESULT STDMETHODCALLTYPE GetSpeakerConfig(DWORD* config) override;
+    HRESULT STDMETHODCALLTYPE SetSpeakerConfig(DWORD config) override;
+    HRESULT STDMETHODCALLTYPE Initialize(LPCGUID device) override;
 
     // Instead of the fake, load the entry point from a module of this file
     // name through the real loader (to see its errors).

@@ -19,12 +19,13 @@ class FakeForm : public TCustomForm {
 public:
     using TCustomForm::TCustomForm;
     HWND Handle() override {
-        if (mHandle == 0)
+        if (mHandle == nullptr)
             RecreateWindow();
         return mHandle;
     }
     void RecreateWindow() {
-        mHandle = mNextHandle++;
+        // Handles are only compared, never followed.
+        mHandle = reinterpret_cast<HWND>(mNextHandle++);
         TMessage message;
         message.Msg = WM_CREATE;
         Perform(message);
@@ -36,8 +37,8 @@ protected:
     void WndProc(TMessage& message) override { handled.push_back(message.Msg); }
 
 private:
-    HWND mHandle = 0;
-    HWND mNextHandle = 0x100;
+    HWND mHandle = nullptr;
+    std::uintptr_t mNextHandle = 0x100;
 };
 
 // The format record of 8-bit mono PCM at rate samples per second.
