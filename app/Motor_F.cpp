@@ -5,7 +5,7 @@
 #include "assets/Assets.h"
 #include "platform/Application.h"
 #include "platform/Handlers.h"
-#include "sim/GearChange.h"
+#include "sim/LeverActions.h"
 #include "sim/SimulationTick.h"
 #include "sound/DXSound.h"
 #include "sound/DXWaveList.h"

@@ -21,6 +21,11 @@ TInstrumentPanel::~TInstrumentPanel() = default;
 
 void TInstrumentPanel::Draw() {
     TMotorForm& form = mImpl->form;
+    // Each pass starts from empty surfaces, so the window shows the last
+    // pass only: nothing an earlier pass drew outside it (the centre line at
+    // an earlier Width, say) lingers on screen.
+    mImpl->surfaces.WindowCanvas().Clear();
+    mImpl->surfaces.DialCanvas().Clear();
     // The dial face is the picture Image1 holds; the cursor is read at
     // drawing time, not taken from the tick.
     DrawInstruments(mImpl->surfaces.WindowCanvas(), mImpl->surfaces.DialCanvas(),

@@ -3,7 +3,11 @@
 #   1. the component benchmarks (k58_bench, Google Benchmark);
 #   2. bench/timer-cpu.sh: CPU share active and suspended, beat timer
 #      lateness and tick period (the latter two from a timing-trace build);
-#   3. bench/measure.py: start-up, peak memory, pointer-to-pitch delay.
+#   3. bench/measure.py: start-up, peak memory, pointer-to-pitch delay;
+#   4. bench/rhythm.py: the beat's rhythm in the recorded mix, per mixing
+#      period (K58_BENCH_PERIODS, default 256,96);
+#   5. bench/cpu_ratio.py: K-58's CPU against a minimal Qt program doing
+#      the same screen work, at the same periods.
 #   usage: bench/run-all.sh [build-dir]     (default build/)
 # Reports only: no figure makes it fail.
 set -uo pipefail
@@ -14,7 +18,9 @@ trap 'rm -rf "$work"' EXIT
 export K58_BENCH_SECONDS=${K58_BENCH_SECONDS:-10}
 
 echo "== building k58, its sound module and the benchmarks in $build" >&2
-cmake --build "$build" --target k58 k58_dsound k58_bench -j"$(nproc)" >/dev/null || exit 1
+cmake --build "$build" --target k58 k58_dsound k58_bench k58_beat_rhythm k58_minimal_screen \
+    -j"$(nproc)" >/dev/null || exit 1
+periods=${K58_BENCH_PERIODS:-256,96}
 
 echo "== component benchmarks" >&2
 "$build/bin/k58_bench" --benchmark_min_time=0.5 --benchmark_out="$work/bench.json" \
@@ -65,3 +71,16 @@ print("|---|---|")
 for name, value in rows:
     print(f"| {name} | {value} |")
 PY
+
+echo
+echo "== beat rhythm in the recorded mix (bench/rhythm.py)" >&2
+python3 -W ignore "$root/bench/rhythm.py" --program "$build/bin/k58" \
+    --analyser "$build/bin/k58_beat_rhythm" --periods "$periods"
+echo
+echo "== CPU against a minimal Qt program (bench/cpu_ratio.py)" >&2
+for period in ${periods//,/ }; do
+    python3 -W ignore "$root/bench/cpu_ratio.py" --program "$build/bin/k58" \
+        --minimal "$build/bin/k58_minimal_screen" --period "$period"
+done
+python3 -W ignore "$root/bench/cpu_ratio.py" --program "$build/bin/k58" \
+    --minimal "$build/bin/k58_minimal_screen" --silent

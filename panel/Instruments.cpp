@@ -1,5 +1,7 @@
 #include "panel/Instruments.h"
 
+#include "sim/Rounding.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,11 +36,6 @@ constexpr int NeedleWidth = 3;
 constexpr double NeedleRoadSpeedPerStep = 600.0;
 constexpr double NeedleRadiansPerStep = 1.05;
 constexpr double NeedleRestAngle = 2.6179938779914944;
-
-int RoundHalfEven(double value) {
-    // The default floating-point rounding mode sends halves to the even neighbour.
-    return static_cast<int>(std::nearbyint(value));
-}
 
 } // namespace
 

@@ -14,6 +14,18 @@ namespace {
 
 constexpr std::uint32_t Opaque = 0xFF000000u;
 
+// Grows box to take in area (not empty).
+void Include(TCanvasRect& box, const TCanvasRect& area) noexcept {
+    if (box.Empty()) {
+        box = area;
+        return;
+    }
+    box.Left = std::min(box.Left, area.Left);
+    box.Top = std::min(box.Top, area.Top);
+    box.Right = std::max(box.Right, area.Right);
+    box.Bottom = std::max(box.Bottom, area.Bottom);
+}
+
 std::uint32_t ToPixel(TColor color) noexcept {
     return Opaque | (color & 0xFFFFFFu);
 }
@@ -78,8 +90,14 @@ std::int64_t TMemoryCanvas::ColorAt(int x, int y) const noexcept {
 }
 
 void TMemoryCanvas::Clear() {
-    std::fill(mPixels.begin(), mPixels.end(), 0u);
-    Touch(0, 0, mWidth, mHeight);
+    const TCanvasRect drawn = std::exchange(mDrawn, TCanvasRect{});
+    for (int y = drawn.Top; y < drawn.Bottom; ++y) {
+        std::uint32_t* row =
+            mPixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(mWidth);
+        std::fill(row + drawn.Left, row + drawn.Right, 0u);
+    }
+    Touch(drawn.Left, drawn.Top, drawn.Right, drawn.Bottom);
+    mDrawn = {};
 }
 
 void TMemoryCanvas::SetSize(int width, int height) {
@@ -94,6 +112,7 @@ void TMemoryCanvas::SetSize(int width, int height) {
     mHeight = height;
     mPixels = std::move(resized.mPixels);
     mChanged = {0, 0, width, height};
+    mDrawn = mChanged;
 }
 
 TCanvasRect TMemoryCanvas::TakeChangedRect() noexcept {
@@ -103,14 +122,8 @@ TCanvasRect TMemoryCanvas::TakeChangedRect() noexcept {
 void TMemoryCanvas::Touch(int x1, int y1, int x2, int y2) noexcept {
     if (x2 <= x1 || y2 <= y1)
         return;
-    if (mChanged.Empty()) {
-        mChanged = {x1, y1, x2, y2};
-        return;
-    }
-    mChanged.Left = std::min(mChanged.Left, x1);
-    mChanged.Top = std::min(mChanged.Top, y1);
-    mChanged.Right = std::max(mChanged.Right, x2);
-    mChanged.Bottom = std::max(mChanged.Bottom, y2);
+    Include(mChanged, {x1, y1, x2, y2});
+    Include(mDrawn, {x1, y1, x2, y2});
 }
 
 void TMemoryCanvas::Fill(int x1, int y1, int x2, int y2, TColor color) {

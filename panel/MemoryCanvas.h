@@ -39,6 +39,8 @@ public:
     std::int64_t ColorAt(int x, int y) const noexcept;
 
     // Makes every pixel undrawn again. Pen, brush and pen position stay.
+    // Only what was drawn since the last Clear() is touched, so clearing a
+    // surface that is drawn a little at a time costs as little.
     void Clear();
     // Changes the size; pixels inside both the old and the new size stay, new
     // ones are undrawn.
@@ -62,6 +64,8 @@ private:
     int mHeight;
     std::vector<std::uint32_t> mPixels;
     TCanvasRect mChanged;
+    // The bounding box of everything drawn since the last Clear().
+    TCanvasRect mDrawn;
 };
 
 } // namespace k58

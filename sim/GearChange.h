@@ -1,5 +1,5 @@
 // The gear-change sequence (clunk, six quick beats) and the shake effect
-// that follows it, and the six lever actions that may start it.
+// that follows it.
 #pragma once
 
 #include "sim/DriveHost.h"
@@ -19,9 +19,5 @@ void GearChangeSequence(TDriveState& state, TDriveHost& host, std::uint8_t newGe
 // Jiggles each of the first sixteen components that is a control, then the
 // window itself, by random steps of -2..2 pixels; nothing is put back.
 void ShakeEffect(TDriveHost& host);
-
-// Picking a lever position: stores it; I in gear 2 and II in gear 1 also
-// change gear through the sequence.
-void PickLever(TDriveState& state, TDriveHost& host, TLeverPosition position);
 
 } // namespace k58

@@ -1,5 +1,7 @@
 // Rounding to the nearest integer with halves going to the even neighbour,
-// the rounding every floating-point step of the model ends in.
+// the rounding every floating-point step of the model and of the instrument
+// panel ends in. Built from floor and exact differences only, so it gives
+// the same result whatever floating-point rounding mode is in force.
 #pragma once
 
 #include <cmath>

@@ -5,9 +5,10 @@ Writes assets/dial.bmp (100 x 100, 24-bit Windows bitmap), assets/k58.ico
 (32 x 32, an 8-bit palettised and a 32-bit image) and assets/k58.png (the
 32-bit icon as PNG). Standard library only; run from anywhere:
 
-    python3 tools/panel-art.py
+    python3 tools/panel-art.py [--out FOLDER]     (default: assets/)
 """
 
+import argparse
 import math
 import os
 import struct
@@ -251,12 +252,15 @@ def png(image):
 
 
 def main():
-    os.makedirs(ASSETS, exist_ok=True)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--out", default=ASSETS)
+    out = parser.parse_args().out
+    os.makedirs(out, exist_ok=True)
     dial = bmp24(make_dial())
     assert len(dial) == 30054
     icon = render(ICON_SIZE, icon_sample)
     for name, data in (("dial.bmp", dial), ("k58.ico", ico(icon)), ("k58.png", png(icon))):
-        with open(os.path.join(ASSETS, name), "wb") as f:
+        with open(os.path.join(out, name), "wb") as f:
             f.write(data)
 
 

@@ -198,4 +198,55 @@ double FirstReachSeconds(std::span<const double> samples, double rate, double th
     return -1;
 }
 
+std::vector<double> MatchedScores(std::span<const double> recording, std::span<const double> tmpl) {
+    if (tmpl.empty() || recording.size() < tmpl.size())
+        return {};
+    std::size_t n = 1;
+    while (n < recording.size() + tmpl.size())
+        n <<= 1;
+    std::vector<std::complex<double>> x(n), t(n);
+    std::copy(recording.begin(), recording.end(), x.begin());
+    std::copy(tmpl.begin(), tmpl.end(), t.begin());
+    Fft(x);
+    Fft(t);
+    // Correlation: inverse transform of X times conj(T), the inverse taken
+    // as the conjugate of the forward transform of the conjugate.
+    for (std::size_t i = 0; i < n; ++i)
+        x[i] = std::conj(x[i] * std::conj(t[i]));
+    Fft(x);
+    double templateEnergy = 0;
+    for (double v : tmpl)
+        templateEnergy += v * v;
+    const double templateNorm = std::sqrt(templateEnergy);
+    const std::size_t count = recording.size() - tmpl.size() + 1;
+    std::vector<double> energy(recording.size() + 1, 0.0);
+    for (std::size_t i = 0; i < recording.size(); ++i)
+        energy[i + 1] = energy[i] + recording[i] * recording[i];
+    std::vector<double> scores(count, 0.0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double e = energy[i + tmpl.size()] - energy[i];
+        if (e > 1e-12 && templateNorm > 0)
+            scores[i] = x[i].real() / static_cast<double>(n) / (templateNorm * std::sqrt(e));
+    }
+    return scores;
+}
+
+std::vector<std::size_t> ScorePeaks(std::span<const double> scores, std::size_t minGap,
+                                    double floor) {
+    std::vector<std::size_t> peaks;
+    const std::size_t gap = std::max<std::size_t>(minGap, 1);
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        if (scores[i] < floor)
+            continue;
+        const std::size_t from = i >= gap ? i - gap : 0;
+        const std::size_t to = std::min(scores.size(), i + gap + 1);
+        if (*std::max_element(scores.begin() + static_cast<std::ptrdiff_t>(from),
+                              scores.begin() + static_cast<std::ptrdiff_t>(to)) != scores[i])
+            continue;
+        if (peaks.empty() || i - peaks.back() >= gap)
+            peaks.push_back(i);
+    }
+    return peaks;
+}
+
 } // namespace k58::analysis

@@ -5,6 +5,7 @@
 // Samples are taken as doubles in -1..1 (a 16-bit sample divided by 32768).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -50,5 +51,16 @@ int ClippedSampleCount(std::span<const std::uint8_t> pcm16);
 // Time in seconds of the first sample whose magnitude reaches threshold, or
 // -1 if none does.
 double FirstReachSeconds(std::span<const double> samples, double rate, double threshold);
+
+// Normalised cross-correlation of a template with a recording at every
+// start position 0 .. recording.size() - tmpl.size(): 1 where the recording
+// is exactly the template there, about 1/sqrt(k) where k equally loud copies
+// overlap, 0 over silence.
+std::vector<double> MatchedScores(std::span<const double> recording, std::span<const double> tmpl);
+
+// Positions of the local maxima of scores that reach floor, each the largest
+// within minGap positions either side, in order.
+std::vector<std::size_t> ScorePeaks(std::span<const double> scores, std::size_t minGap,
+                                    double floor);
 
 } // namespace k58::analysis

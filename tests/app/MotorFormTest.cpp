@@ -3,12 +3,19 @@
 #include "app/Motor_F.h"
 #include "platform/Application.h"
 #include "sound/DXSound.h"
+#include "sound/DXWaveList.h"
+#include "sound/SoundBank.h"
 #include "timer/DXTimer.h"
 
+#include "platform/qt/Native.h"
+
+#include <QCoreApplication>
 #include <QCursor>
+#include <QImage>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -62,16 +69,41 @@ TEST_F(MotorFormTest, WindowAndControlsHaveTheirPlacesAndTexts) {
     EXPECT_EQ(form->Caption(), "K-58");
     EXPECT_EQ(form->ClientWidth(), 569);
     EXPECT_EQ(form->ClientHeight(), 152);
-    EXPECT_EQ(form->Label1->Caption(), "Label1");
-    EXPECT_EQ(form->Label5->Caption(), "Label1");
-    EXPECT_EQ(form->Label2->Caption(), "1");
-    EXPECT_EQ(form->Label3->Caption(), "Otáčky motoru:");
-    EXPECT_EQ(form->Label4->Caption(), "Převodový stupeň");
-    EXPECT_EQ(form->Label6->Caption(), "Rychlost:");
+
+    // Labels: place, text, and the gear readout's own font; the rest take
+    // the window's.
+    const struct {
+        TLabel* label;
+        int left;
+        int top;
+        const char* caption;
+    } labels[] = {{form->Label1, 112, 56, "Label1"},
+                  {form->Label2, 112, 88, "1"},
+                  {form->Label3, 16, 56, "Otáčky motoru:"},
+                  {form->Label4, 16, 96, "Převodový stupeň"},
+                  {form->Label5, 112, 40, "Label1"},
+                  {form->Label6, 16, 40, "Rychlost:"},
+                  {form->Label7, 312, 104,
+                   "Program se ovládá myší. Pohybem od středu\r\nformuláře doprava zrychlujete, "
+                   "doleva zpomalujete."}};
+    for (const auto& row : labels) {
+        EXPECT_EQ(row.label->Left(), row.left) << row.label->Name();
+        EXPECT_EQ(row.label->Top(), row.top) << row.label->Name();
+        EXPECT_EQ(row.label->Caption(), row.caption) << row.label->Name();
+        EXPECT_EQ(row.label->ParentFont(), row.label != form->Label2) << row.label->Name();
+    }
+    EXPECT_EQ(form->Label2->Font(), (TFontData{"Arial", 23, false, TFontCharset::CentralEuropean}));
+    EXPECT_EQ(form->Label2->Height(), 26);
+    EXPECT_FALSE(form->Label7->AutoSize());
+    EXPECT_TRUE(form->Label7->WordWrap());
     EXPECT_EQ(form->Label7->Width(), 256);
     EXPECT_EQ(form->Label7->Height(), 33);
-    EXPECT_EQ(form->PaintBox1->Left(), 184);
-    EXPECT_EQ(form->PaintBox1->Width(), 105);
+
+    const auto bounds = [](const TWidgetControl* c) {
+        return std::vector<int>{c->Left(), c->Top(), c->Width(), c->Height()};
+    };
+    EXPECT_EQ(bounds(form->PaintBox1), (std::vector<int>{184, 24, 105, 105}));
+    EXPECT_EQ(bounds(form->Image1), (std::vector<int>{264, 120, 25, 17}));
     EXPECT_FALSE(form->Image1->Visible());
 
     const std::vector<std::pair<TSpeedButton*, std::string>> buttons = {
@@ -80,11 +112,35 @@ TEST_F(MotorFormTest, WindowAndControlsHaveTheirPlacesAndTexts) {
     int left = 312;
     for (auto [button, caption] : buttons) {
         EXPECT_EQ(button->Caption(), caption);
-        EXPECT_EQ(button->Left(), left);
-        EXPECT_EQ(button->Top(), 32);
-        EXPECT_EQ(button->Width(), 41);
+        EXPECT_EQ(bounds(button), (std::vector<int>{left, 32, 41, 41})) << caption;
+        EXPECT_EQ(button->Font(),
+                  (TFontData{"Times New Roman", 21, true, TFontCharset::CentralEuropean}))
+            << caption;
+        EXPECT_EQ(button->GroupIndex(), 1);
+        EXPECT_FALSE(button->AllowAllUp());
         EXPECT_FALSE(button->Down());
         left += 40;
+    }
+
+    EXPECT_EQ(form->Timer2->Interval(), 10u);
+    EXPECT_TRUE(form->Timer1->ActiveOnly());
+    EXPECT_EQ(form->Timer1->Interval(), 1000u);
+
+    // The four sounds in role order: beat, engine tone, rolling tone, clunk.
+    const bool looped[] = {false, true, true, false};
+    ASSERT_EQ(form->DXWaveList1->Items()->Count(), SoundBankCount);
+    for (int i = 0; i < SoundBankCount; ++i) {
+        const TWaveCollectionItem* item = form->DXWaveList1->Items()->Items(i);
+        EXPECT_EQ(item->Looped(), looped[i]) << i;
+        EXPECT_EQ(item->MaxPlayingCount(), 0) << i;
+        TWave carried;
+        LoadSoundBankWave(i, carried);
+        const TWave& wave = item->Wave();
+        ASSERT_EQ(wave.Size(), carried.Size()) << i;
+        ASSERT_EQ(wave.FormatSize(), carried.FormatSize()) << i;
+        EXPECT_TRUE(std::equal(wave.Data(), wave.Data() + wave.Size(), carried.Data())) << i;
+        EXPECT_TRUE(std::equal(wave.Format(), wave.Format() + wave.FormatSize(), carried.Format()))
+            << i;
     }
 }
 
@@ -128,6 +184,28 @@ TEST_F(MotorFormTest, ReverseCanOnlyBePickedFromNeutralAtRestAndDoesNotLockOutFo
     EXPECT_TRUE(form->AII->Enabled());
     EXPECT_TRUE(form->AA->Enabled());
     EXPECT_TRUE(form->SpeedButton5->Enabled());
+}
+
+TEST_F(MotorFormTest, TheWindowShowsOnlyThePanelsLastDrawing) {
+    form->Show();
+    QCoreApplication::processEvents();
+    PointAt(20);
+    Tick();
+    Tick();
+    const int oldMid = form->Width() / 2;
+    // Width changing during a run (a window manager's frame that becomes
+    // known late; here a wider client area) moves the centre line.
+    form->SetClientSize(640, 152);
+    QCoreApplication::processEvents();
+    Tick();
+    const int mid = form->Width() / 2;
+    ASSERT_NE(mid, oldMid);
+    const QImage screen = ClientWidget(*form)->grab().toImage();
+    const QColor white(255, 255, 255);
+    EXPECT_EQ(screen.pixelColor(mid, 1), white);
+    // The rows the bars leave free show no trace of the old line.
+    for (const int y : {0, 1, 2, 13})
+        EXPECT_NE(screen.pixelColor(oldMid, y), white) << "row " << y;
 }
 
 TEST_F(MotorFormTest, AGearChangeShakesEveryControlAndTheWindowByAtMostEightPixels) {

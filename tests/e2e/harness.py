@@ -3,11 +3,13 @@ X server, starts the program with the sound going where the test says, finds
 its window with xdotool and reads pixels from screenshots with ImageMagick."""
 
 import atexit
+import math
 import os
 import re
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
@@ -150,6 +152,110 @@ class Screenshot:
         return sorted({x for y in range(y0, y1) for x in range(x0, x1) if self.pixel(x, y) == colour})
 
 
+def client_origin(display, window):
+    """Screen position of a window's client area (top-left corner)."""
+    # xwininfo's absolute position; xdotool's counts a window manager's
+    # frame offset twice.
+    info = subprocess.run(["xwininfo", "-id", str(window)], env=display.env(),
+                          capture_output=True, text=True, timeout=10, check=True).stdout
+    pos = {}
+    for line in info.splitlines():
+        key, _, value = line.strip().partition(":")
+        if key.startswith("Absolute upper-left"):
+            pos[key[-1]] = int(value)
+    return pos["X"], pos["Y"]
+
+
+def frame_extents(display, window):
+    """(left, right, top, bottom) of the window manager's frame around a
+    window, all 0 without a window manager."""
+    out = subprocess.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], env=display.env(),
+                         capture_output=True, text=True, timeout=10).stdout
+    if "=" not in out:
+        return 0, 0, 0, 0
+    return tuple(int(v) for v in out.split("=", 1)[1].split(","))
+
+
+# --- the instrument panel as it shows on screen -------------------------------
+
+GREEN, RED, BLUE, WHITE = (0, 255, 0), (255, 0, 0), (0, 0, 255), (255, 255, 255)
+DIAL_HUB = (50, 50)
+
+
+def dial_face():
+    """The carried dial face as rows of (r, g, b), top row first."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets",
+                           "dial.bmp"), "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    rows = []
+    for row in range(height):
+        at = offset + (height - 1 - row) * width * 3
+        rows.append([tuple(reversed(data[at + 3 * x:at + 3 * x + 3])) for x in range(width)])
+    return rows
+
+
+class Panel:
+    """Reads the panel from a screenshot; positions are client coordinates
+    of a window whose client area starts at origin."""
+
+    def __init__(self, shot, origin, dial_at=(184, 24)):
+        self.shot, self.origin, self.dial_at = shot, origin, dial_at
+
+    def pixel(self, x, y):
+        return self.shot.pixel(self.origin[0] + x, self.origin[1] + y)
+
+    def dark_pixels(self, x0, y0, x1, y1):
+        """Pixels in the box [x0,x1) x [y0,y1) dark enough to be text."""
+        return sum(1 for x in range(x0, x1) for y in range(y0, y1) if max(self.pixel(x, y)) < 80)
+
+    def gear_glyph(self):
+        """The digit of the gear readout (Label2 at 112, 88) as the set of
+        its dark pixels counted from their top-left corner, so that the same
+        digit compares equal wherever the shakes have moved it. The digit is
+        the largest connected patch of ink in a box with room for the
+        shakes; bits of neighbouring labels moved into the box are smaller."""
+        ink = {(x, y) for x in range(100, 156) for y in range(74, 130)
+               if max(self.pixel(x, y)) < 80}
+        best = set()
+        while ink:
+            patch, todo = set(), [ink.pop()]
+            while todo:
+                x, y = todo.pop()
+                patch.add((x, y))
+                for n in ((x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)):
+                    if n in ink:
+                        ink.remove(n)
+                        todo.append(n)
+            if len(patch) > len(best):
+                best = patch
+        if not best:
+            return frozenset()
+        left, top = min(x for x, _ in best), min(y for _, y in best)
+        return frozenset((x - left, y - top) for x, y in best)
+
+    def speed_column(self, client_width=569):
+        """s of the speed marker (road speed div 5), from its blue inside
+        (columns s - 1 and s of rows 17..20); None if none shows."""
+        blue = [x for x in range(client_width) if self.pixel(x, 18) == BLUE]
+        return max(blue) if blue else None
+
+    def needle_angle(self, face):
+        """Angle (radians, 0..2 pi, growing clockwise on screen) of the
+        pixels where the dial differs from its face, seen from the hub."""
+        sx = sy = n = 0
+        for y in range(100):
+            for x in range(100):
+                if self.pixel(self.dial_at[0] + x, self.dial_at[1] + y) != face[y][x]:
+                    dx, dy = x - DIAL_HUB[0], y - DIAL_HUB[1]
+                    if dx * dx + dy * dy > 15 * 15:
+                        sx, sy, n = sx + dx, sy + dy, n + 1
+        if n == 0:
+            return None
+        return math.atan2(sy, sx) % (2 * math.pi)
+
+
 def other_windows(display, main_window):
     """Visible top-level windows other than the main window, with their
     titles: message boxes ("K-58" error boxes, "Application Error")."""
@@ -167,21 +273,34 @@ def other_windows(display, main_window):
 
 def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
     """Closes the window through the window manager and returns the exit code,
-    or None if the program did not end. On a loaded machine the window
-    manager can miss a keystroke, so the close is asked for again, but never
-    while another window (an error box) is open: that is a fault the caller
-    must see."""
-    for attempt in range(attempts):
-        if attempt > 0 and other_windows(display, window):
+    or None if the program did not end. alt+F4 closes whatever window is
+    active, so it is only sent while no other window (an error box) is open
+    and the window meant is the active one: an error box is a fault the
+    caller must see, never one closed unseen. On a loaded machine the window
+    manager can miss a keystroke, so the close is asked for again."""
+    for _ in range(attempts):
+        if other_windows(display, window):
             return None
         display.xdotool("windowactivate", "--sync", window, check=False)
-        display.xdotool("key", "--window", window, "alt+F4", check=False)
-        display.xdotool("key", "alt+F4", check=False)
+        if display.xdotool("getactivewindow", check=False) == str(window):
+            display.xdotool("key", "alt+F4", check=False)
         try:
             return proc.wait(timeout / attempts)
         except subprocess.TimeoutExpired:
             continue
     return None
+
+
+def stop_program(proc):
+    """Ends a program that is still running: asks, then kills it."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
 
 
 def program_path():
@@ -194,7 +313,13 @@ def sound_env(display, sound, extra_env=None, general=""):
     Soft's file writer; general: more lines for the [general] section of its
     configuration."""
     env = display.env(**(extra_env or {}))
-    if sound == "null":
+    if sound == "null" and general:
+        conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)
+        conf.write(f"[general]\ndrivers = null\n{general}\n")
+        conf.close()
+        env["ALSOFT_DRIVERS"] = "null"
+        env["ALSOFT_CONF"] = conf.name
+    elif sound == "null":
         env["ALSOFT_DRIVERS"] = "null"
     elif sound:
         conf = tempfile.NamedTemporaryFile("w", suffix=".conf", delete=False)

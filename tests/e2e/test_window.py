@@ -21,12 +21,7 @@ class WindowTest(unittest.TestCase):
         self.proc = None
 
     def tearDown(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
+        harness.stop_program(self.proc)
         self.display.close()
 
     def test_window_opens_at_its_place_and_reacts_to_the_pointer(self):
@@ -61,6 +56,28 @@ class WindowTest(unittest.TestCase):
         code = harness.close_with_alt_f4(self.display, window, self.proc, timeout=15)
         self.assertIsNotNone(code, "program did not end after its window was closed")
         self.assertEqual(code, 0)
+
+    def test_the_close_helper_closes_nothing_while_another_window_is_open(self):
+        # alt+F4 goes to whatever window is active: with another window open
+        # (as an error box would be) the helper must close nothing.
+        self.display.start_window_manager()
+        self.proc = harness.start_program(self.display)
+        window = self.display.find_window("K-58")
+        self.assertIsNotNone(window)
+        other = subprocess.Popen(["xmessage", "-geometry", "+300+500", "error"],
+                                 env=self.display.env(), stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            box = self.display.find_window("xmessage")
+            self.assertIsNotNone(box)
+            self.display.xdotool("windowactivate", "--sync", box, check=False)
+            code = harness.close_with_alt_f4(self.display, window, self.proc, timeout=3)
+            self.assertIsNone(code, "the program was closed past another window")
+            self.assertIsNone(other.poll(), "the other window was closed")
+        finally:
+            other.kill()
+            other.wait()
+        self.assertEqual(harness.close_with_alt_f4(self.display, window, self.proc), 0)
 
     def test_missing_sound_module_shows_the_application_error_box_and_exits_1(self):
         binary = harness.copy_program_without_module(self.tmp)

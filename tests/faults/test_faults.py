@@ -52,6 +52,14 @@ class FaultTest(unittest.TestCase):
     def start(self, sound="null", faulty=True, extra_env=None):
         """Starts the program; with faulty, from a folder of its own beside
         the failing sound module."""
+        program = self.launch(sound, faulty, extra_env)
+        self.assertIsNotNone(program.wait_window(timeout=40), "no window titled K-58; output: "
+                             + program.output()[-2000:])
+        time.sleep(0.5)
+        return program
+
+    def launch(self, sound="null", faulty=True, extra_env=None):
+        """Starts the program without waiting for its window."""
         binary = None
         if faulty:
             folder = tempfile.mkdtemp(dir=self.tmp)
@@ -62,9 +70,6 @@ class FaultTest(unittest.TestCase):
         log = os.path.join(self.tmp, f"program{len(self.programs)}.log")
         program = soakkit.Program(self.display, log, sound=sound, binary=binary, extra_env=env)
         self.programs.append(program)
-        self.assertIsNotNone(program.wait_window(timeout=40), "no window titled K-58; output: "
-                             + program.output()[-2000:])
-        time.sleep(0.5)
         return program
 
     def boxes(self, program):
@@ -121,6 +126,37 @@ class FaultTest(unittest.TestCase):
                 self.assertTrue(program.running())
                 self.assert_answers(program)
                 self.close_cleanly(program)
+
+    # -- the creation handler fails ----------------------------------------------
+
+    def test_a_failing_creation_handler_is_reported_and_the_window_opens_all_the_same(self):
+        # Every sound buffer refused while the window is made: starting the
+        # engine tone, the creation handler's second step, fails. (That the
+        # handler's later steps are skipped is the model's test of
+        # StartDriveTrain; the item left without a device buffer then fails
+        # at every tick, as designed, so more boxes follow.)
+        self.set_faults("refuse-buffers")
+        program = self.launch()
+        box = self.display.find_window(soakkit.TITLE, timeout=40)
+        self.assertIsNotNone(box, "no K-58 box; output: " + program.output()[-2000:])
+        geo = self.display.geometry(box)
+        self.assertNotEqual((geo["WIDTH"], geo["HEIGHT"]), (soakkit.CLIENT_W, soakkit.CLIENT_H),
+                            "the window opened before the box")
+        self.set_faults("")
+        self.display.xdotool("windowactivate", "--sync", box, check=False)
+        self.display.xdotool("key", "Return", check=False)
+        # The window opens once the box is closed.
+        deadline = time.time() + 20
+        while time.time() < deadline and program.window is None:
+            for wid in self.display.xdotool("search", "--onlyvisible", "--name",
+                                            f"^{soakkit.TITLE}$", check=False).split():
+                size = self.display.geometry(wid)
+                if (size["WIDTH"], size["HEIGHT"]) == (soakkit.CLIENT_W, soakkit.CLIENT_H):
+                    program.window = wid
+            time.sleep(0.1)
+        self.assertIsNotNone(program.window, "the window did not open after the box")
+        time.sleep(0.5)
+        self.assertTrue(program.running())
 
     # -- buffers lost ----------------------------------------------------------
 

@@ -46,10 +46,9 @@ TEST_F(FormTest, ShownWindowHasTitleExactClientSizeAndFramePosition) {
     EXPECT_EQ(form->Top(), 229);
     EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(273, 229));
     EXPECT_GE(window->geometry().x(), 273);
-    // Width counts the frame on both sides.
-    EXPECT_EQ(form->Width(), window->frameGeometry().width());
-    EXPECT_EQ(form->Width() - form->ClientWidth(),
-              2 * (window->geometry().x() - window->frameGeometry().x()));
+    // Width as the outer width of a real frame is checked end to end, under
+    // a window manager (tests/e2e/test_panel.py): the offscreen platform's
+    // frame says nothing about it.
 }
 
 TEST_F(FormTest, WindowCannotBeResizedOrMaximisedButCanBeMinimised) {

@@ -2,6 +2,7 @@
 // the regions Lock gives, the limits of rate, volume and pan, play state and
 // positions, and reference counting.
 #include "SoundTestSupport.h"
+#include "platform/openal/OutputSettings.h"
 
 #include <AL/alc.h>
 #include <gtest/gtest.h>
@@ -283,7 +284,7 @@ TEST(DirectSoundCreateTest, RefusesWhatItCannotOpen) {
     alcGetIntegerv(output, ALC_REFRESH, 1, &refresh);
     alcGetIntegerv(output, ALC_FREQUENCY, 1, &frequency);
     if (testing::UnitTest::GetInstance()->test_to_run_count() == 1) {
-        EXPECT_EQ(refresh, frequency / 256);
+        EXPECT_EQ(refresh, frequency / openal::kPeriodFrames);
     }
     device->Release();
 }

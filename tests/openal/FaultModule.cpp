@@ -6,6 +6,8 @@
 // holds words separated by white space:
 //   fail-create        DirectSoundCreate fails with DSERR_NODRIVER
 //   refuse-duplicate   DuplicateSoundBuffer fails with DSERR_OUTOFMEMORY
+//   refuse-buffers     CreateSoundBuffer fails with DSERR_OUTOFMEMORY for
+//                      every buffer but the primary one
 //   lose-buffers TAG   each time a new TAG is seen, every buffer made before
 //                      is lost for good: it falls silent, GetStatus reports
 //                      DSBSTATUS_BUFFERLOST, Play and Lock DSERR_BUFFERLOST
@@ -36,6 +38,7 @@ namespace {
 struct Faults {
     bool failCreate = false;
     bool refuseDuplicate = false;
+    bool refuseBuffers = false;
     bool deviceGone = false;
     bool openBlocks = false;
     std::string loseTag;
@@ -55,6 +58,8 @@ Faults ReadFaults() {
             faults.failCreate = true;
         else if (word == "refuse-duplicate")
             faults.refuseDuplicate = true;
+        else if (word == "refuse-buffers")
+            faults.refuseBuffers = true;
         else if (word == "device-gone")
             faults.deviceGone = true;
         else if (word == "open-blocks")
@@ -245,6 +250,12 @@ public:
     }
     HRESULT CreateSoundBuffer(const DSBUFFERDESC* desc, IDirectSoundBuffer** buffer,
                               IUnknown* outer) override {
+        if (desc != nullptr && (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) == 0 &&
+            ReadFaults().refuseBuffers) {
+            if (buffer != nullptr)
+                *buffer = nullptr;
+            return DSERR_OUTOFMEMORY;
+        }
         IDirectSoundBuffer* inner = nullptr;
         const HRESULT result = mInner->CreateSoundBuffer(desc, &inner, outer);
         FaultBuffer* made = inner != nullptr ? new FaultBuffer(inner) : nullptr;

@@ -2,6 +2,7 @@
 // process has one thread, and never over a period the user configured. Each
 // case opens the module in a process of its own, since OpenAL reads its
 // configuration once per process.
+#include "platform/openal/OutputSettings.h"
 #include "SoundTestSupport.h"
 #include "platform/openal/ConfigFiles.h"
 
@@ -81,7 +82,7 @@ TEST_F(PeriodTest, TheModuleSetsItsPeriodWhenTheUserSetNone) {
             // The user's own ALSOFT_CONF is still read, after the period.
             const std::string own = Write("own.conf", "[general]\nperiods = 4\n");
             ::setenv("ALSOFT_CONF", own.c_str(), 1);
-            const bool period = PeriodIs(256);
+            const bool period = PeriodIs(openal::kPeriodFrames);
             const char* named = std::getenv("ALSOFT_CONF");
             std::exit(period && named != nullptr && own != named ? 0 : 1);
         },

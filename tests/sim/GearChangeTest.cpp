@@ -1,4 +1,5 @@
 #include "sim/GearChange.h"
+#include "sim/LeverActions.h"
 #include "sim/SimulationTick.h"
 #include "tests/sim/FakeDriveHost.h"
 
@@ -6,6 +7,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "sim/Random.h"
 
@@ -28,16 +32,70 @@ protected:
     FakeDriveHost host;
 };
 
-TEST_F(GearChangeTest, SequencePlaysClunkAndSixBeatsPumpsAndSleepsAsOneUnit) {
+// The steps one gear change takes, in order, for a window whose components
+// are those of SetUp and whose shake draws from a generator seeded with seed.
+std::vector<std::string> ExpectedSteps(std::uint32_t seed, std::uint32_t interval,
+                                       std::vector<FakeDriveHost::Component> components,
+                                       std::int32_t windowLeft, std::int32_t windowTop) {
+    std::vector<std::string> steps = {"play 3"};
+    for (int i = 0; i < 6; ++i)
+        steps.insert(steps.end(), {"pump", "play 0", "sleep 20"});
+    steps.push_back("seed " + std::to_string(seed));
+    TRandom random;
+    random.Randomize(seed);
+    const auto lower = [&] {
+        interval -= 10;
+        steps.push_back("interval " + std::to_string(interval));
+    };
+    for (int i = 0; i < 16; ++i) {
+        lower();
+        steps.emplace_back("pump");
+        if (!components[i].control)
+            continue;
+        for (int j = 0; j < 4; ++j) {
+            components[i].left += random.Next(5) - 2;
+            steps.push_back("left " + std::to_string(i) + " " + std::to_string(components[i].left));
+            components[i].top += random.Next(5) - 2;
+            steps.push_back("top " + std::to_string(i) + " " + std::to_string(components[i].top));
+            steps.emplace_back("pump");
+        }
+    }
+    for (int j = 0; j < 4; ++j) {
+        lower();
+        steps.emplace_back("pump");
+        windowLeft += random.Next(5) - 2;
+        steps.push_back("window left " + std::to_string(windowLeft));
+        windowTop += random.Next(5) - 2;
+        steps.push_back("window top " + std::to_string(windowTop));
+        steps.insert(steps.end(), {"pump", "sleep 5"});
+    }
+    return steps;
+}
+
+TEST_F(GearChangeTest, SequenceAndShakeTakeTheirStepsInOrderReseedingAtEachShake) {
     host.beatInterval = 1000;
-    GearChangeSequence(state, host, 2, 500);
-    EXPECT_EQ(host.played, (std::vector<int>{siClunk, siEngineBeat, siEngineBeat, siEngineBeat,
-                                             siEngineBeat, siEngineBeat, siEngineBeat}));
-    EXPECT_EQ(state.Gear, 2);
-    EXPECT_EQ(state.EngineSpeed, 500);
-    EXPECT_EQ(host.pumps, 90);
-    EXPECT_EQ(host.slept, 140u);
-    EXPECT_EQ(host.beatInterval, 1000u - 20 * 10);
+    host.seed = 777;
+    // The first gear change, from gear 1: engaged before its first pump.
+    std::optional<bool> engagedBeforeTheFirstPump;
+    host.onPump = [&] {
+        if (!engagedBeforeTheFirstPump)
+            engagedBeforeTheFirstPump = state.Gear == 2 && state.EngineSpeed == 500;
+    };
+    for (const std::uint32_t seed : {777u, 778u}) {
+        const auto components = host.components;
+        const std::uint32_t interval = host.beatInterval;
+        const auto steps =
+            ExpectedSteps(seed, interval, components, host.windowLeft, host.windowTop);
+        host.log.clear();
+        host.pumps = 0;
+        host.slept = 0;
+        GearChangeSequence(state, host, 2, 500);
+        EXPECT_EQ(host.log, steps) << "gear change with seed " << seed;
+        EXPECT_EQ(host.pumps, 90);
+        EXPECT_EQ(host.slept, 140u);
+        EXPECT_EQ(host.beatInterval, interval - 20 * 10);
+    }
+    EXPECT_EQ(engagedBeforeTheFirstPump, true);
 }
 
 TEST_F(GearChangeTest, ShakeMovesTheFifteenControlsAndTheWindowByAtMostEightPixels) {

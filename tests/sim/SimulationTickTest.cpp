@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <stdexcept>
+#include <vector>
+
 namespace k58 {
 namespace {
 
@@ -24,15 +28,46 @@ protected:
     FakeDriveHost host;
 };
 
-TEST(RoundingTest, HalvesGoToTheEvenNeighbour) {
-    EXPECT_EQ(RoundHalfEven(0.5), 0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2);
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(3.5), 4);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(RoundHalfEven(-7.5), -8);
-    EXPECT_EQ(RoundHalfEven(5.997), 6);
-    EXPECT_EQ(RoundHalfEven(1499.50033), 1500);
+TEST(RoundingTest, HalvesGoToTheEvenNeighbourWhateverTheRoundingMode) {
+    const struct {
+        double value;
+        std::int32_t rounded;
+    } table[] = {{0.5, 0},   {1.5, 2},   {2.5, 2}, {3.5, 4},           {-2.5, -2},
+                 {-7.5, -8}, {5.997, 6}, {2.4, 2}, {1499.50033, 1500}, {-0.4, 0}};
+    for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        for (const auto& row : table) {
+            // Read through volatile so the compiler cannot round at build time.
+            const volatile double value = row.value;
+            EXPECT_EQ(RoundHalfEven(value), row.rounded) << row.value << " in mode " << mode;
+        }
+    }
+    std::fesetround(FE_TONEAREST);
+}
+
+TEST(StartDriveTrainTest, StartsBothTonesThenEngagesGearOneAtIdle) {
+    FakeDriveHost host;
+    TDriveState state;
+    StartDriveTrain(state, host);
+    EXPECT_EQ(host.played, (std::vector<int>{siEngineTone, siRollingTone}));
+    EXPECT_EQ(state.Gear, 1);
+    EXPECT_EQ(state.EngineSpeed, 500);
+    EXPECT_EQ(state.LeverPosition, lpNone);
+    EXPECT_EQ(state.RoadSpeed, 0);
+
+    // A tone that fails to start ends the creation handler there: nothing
+    // after it is done.
+    struct FailingTone : FakeDriveHost {
+        void PlaySound(int item) override {
+            FakeDriveHost::PlaySound(item);
+            throw std::runtime_error("Sound Buffer cannot be made");
+        }
+    } failing;
+    TDriveState untouched;
+    EXPECT_THROW(StartDriveTrain(untouched, failing), std::runtime_error);
+    EXPECT_EQ(failing.played, (std::vector<int>{siEngineTone}));
+    EXPECT_EQ(untouched.Gear, 0);
+    EXPECT_EQ(untouched.EngineSpeed, 0);
 }
 
 TEST(ThrottleTest, GainRoundingAndLimits) {

@@ -46,16 +46,7 @@ class Program:
     def origin(self):
         """Screen position of the client area's top-left corner; it moves a
         few pixels at every gear change."""
-        # xwininfo's absolute position; xdotool's counts a window manager's
-        # frame offset twice.
-        info = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.display.env(),
-                              capture_output=True, text=True, timeout=10, check=True).stdout
-        pos = {}
-        for line in info.splitlines():
-            key, _, value = line.strip().partition(":")
-            if key.startswith("Absolute upper-left"):
-                pos[key[-1]] = int(value)
-        return pos["X"], pos["Y"]
+        return harness.client_origin(self.display, self.window)
 
     def lever_centre(self, name):
         x, y = self.origin()
@@ -81,13 +72,7 @@ class Program:
         return harness.close_with_alt_f4(self.display, self.window, self.proc, timeout, attempts)
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        harness.stop_program(self.proc)
         self.log.close()
 
     def output(self):
