@@ -50,10 +50,12 @@ class Display:
                 raise RuntimeError("Xvfb did not start")
             time.sleep(0.05)
 
-    def start_window_manager(self):
+    def start_window_manager(self, config=None):
         """Starts openbox, which frames windows, activates them on show and
-        asks them to close on alt+F4."""
-        self.wm = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
+        asks them to close on alt+F4; config: an rc.xml to use instead of
+        the machine's."""
+        args = ["--config-file", str(config)] if config else []
+        self.wm = subprocess.Popen(["openbox", *args], env=self.env(), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         # Ready once it has claimed the screen's window-manager selection.
         deadline = time.time() + 10

@@ -33,3 +33,18 @@ endfunction()
 
 # The prefix is set up as the Wine tests rely on.
 k58_add_wine_test(wine_prefix_settings COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/test_prefix.py -v)
+
+# k58.exe itself under Wine, each test on a private X display: the window and
+# its drive with no sound server (e2e), its sound through a private
+# PulseAudio server (sound). They time what they see, so they run one at a
+# time, as the Linux build's end-to-end tests do.
+foreach(test wine_window:test_wine_window.py:e2e wine_sound:test_wine_sound.py:sound)
+    string(REPLACE ":" ";" test ${test})
+    list(GET test 0 name)
+    list(GET test 1 script)
+    list(GET test 2 label)
+    k58_add_wine_test(${name} COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/${script} -v
+                      LABELS ${label})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "K58_EXE=$<TARGET_FILE:k58>")
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
+endforeach()

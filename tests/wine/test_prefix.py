@@ -1,5 +1,6 @@
 """The test run's Wine prefix is set up as the Wine tests rely on: the X11
-driver unmanaged, Wine's fonts installed, no debug output."""
+driver unmanaged, Wine's fonts installed, font replacements, sound through
+PulseAudio, no debug output."""
 
 import pathlib
 import unittest
@@ -8,11 +9,19 @@ import winekit
 
 
 class PrefixTest(unittest.TestCase):
-    def test_x11_driver_is_unmanaged(self):
-        out = winekit.wine("reg", "query", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
-                           capture_output=True, text=True, timeout=60)
-        self.assertEqual(out.returncode, 0, out.stderr)
-        self.assertRegex(out.stdout, r"Managed\s+REG_SZ\s+N\b")
+    def test_registry_holds_the_settings_the_tests_rely_on(self):
+        # The X11 driver unmanaged, the fonts the program names replaced by
+        # their metric twins, sound through PulseAudio only.
+        for key, name, value in ((r"HKCU\Software\Wine\X11 Driver", "Managed", "N"),
+                                 (r"HKCU\Software\Wine\Fonts\Replacements", "Times New Roman",
+                                  "Liberation Serif"),
+                                 (r"HKCU\Software\Wine\Fonts\Replacements", "Arial",
+                                  "Liberation Sans"),
+                                 (r"HKCU\Software\Wine\Drivers", "Audio", "pulse")):
+            out = winekit.wine("reg", "query", key, "/v", name, capture_output=True, text=True,
+                               timeout=60)
+            self.assertEqual(out.returncode, 0, f"{key} {name}: {out.stderr}")
+            self.assertRegex(out.stdout, rf"(?m)^\s*{name}\s+REG_SZ\s+{value}\s*$", key)
 
     def test_wine_fonts_are_installed(self):
         fonts = winekit.drive_c() / "windows" / "Fonts"

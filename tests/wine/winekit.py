@@ -52,3 +52,94 @@ def wine(*args, prefix=None, env=None, **kwargs):
 def drive_c(prefix=None):
     """The prefix's C: drive as a host path."""
     return pathlib.Path(environment(prefix)["WINEPREFIX"]) / "drive_c"
+
+
+# --- the real k58.exe on a private X display --------------------------------
+#
+# The end-to-end kit of the Linux build (tests/e2e, tests/soak) drives the
+# Windows program too; what differs is how it starts and that Wine, not the
+# window manager, draws and owns the window's frame.
+
+import sys  # noqa: E402
+import tempfile  # noqa: E402
+
+sys.path.insert(0, str(HERE.parent / "soak"))
+sys.path.insert(0, str(HERE.parent / "e2e"))
+import harness  # noqa: E402
+import soakkit  # noqa: E402
+
+# Wine's frame around a window with a caption and a single border (its own
+# metrics, the same in every prefix the tests make): 3 pixels on each side
+# and a 19-pixel caption.
+FRAME_SIDE, CAPTION = 3, 19
+OPENBOX_RC = HERE / "openbox-rc.xml"
+
+
+def program_path():
+    return os.environ.get("K58_EXE", str(HERE.parents[1] / "build-windows" / "bin" / "k58.exe"))
+
+
+class Display(harness.Display):
+    """A private Xvfb whose window manager leaves alt+F4 to the windows."""
+
+    def start_window_manager(self, config=None):
+        super().start_window_manager(config or OPENBOX_RC)
+
+
+_NO_SERVER = None
+
+
+def no_sound_server():
+    """Client settings that reach no PulseAudio server: a socket that does
+    not exist, and no server started on demand."""
+    global _NO_SERVER
+    if _NO_SERVER is None:
+        folder = tempfile.mkdtemp(prefix="k58-no-pulse-")
+        conf = os.path.join(folder, "client.conf")
+        with open(conf, "w") as f:
+            f.write("autospawn = no\n")
+        _NO_SERVER = {"PULSE_SERVER": f"unix:{folder}/none", "PULSE_CLIENTCONFIG": conf}
+    return dict(_NO_SERVER)
+
+
+class Program(soakkit.Program):
+    """k58.exe under Wine on a display, driven like the Linux program. Its
+    sound goes to the PulseAudio server that sound names (a
+    pulsekit.PulseServer), or nowhere: then no server is reachable."""
+
+    def __init__(self, display, log_path, sound=None, exe=None, extra_env=None):
+        self.display = display
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        env = sound.client_env() if sound is not None else no_sound_server()
+        env.update(extra_env or {})
+        env = environment(**display.env(**env))
+        self.proc = subprocess.Popen(["wine", exe or program_path()], env=env, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.pid = self.proc.pid
+        self.window = None
+
+    def frame(self):
+        """Screen position of the window's outer frame, which Wine draws: its
+        X window is the whole frame."""
+        return harness.client_origin(self.display, self.window)
+
+    def origin(self):
+        x, y = self.frame()
+        return x + FRAME_SIDE, y + FRAME_SIDE + CAPTION
+
+    def close_with_alt_f4(self, timeout=15.0, attempts=3):
+        """alt+F4 to the window, given the input focus, as Wine's windows take
+        no activation from the window manager; only while no other window
+        (an error box) is open. Returns the exit code, or None."""
+        for _ in range(attempts):
+            if harness.other_windows(self.display, self.window):
+                return None
+            self.display.xdotool("windowfocus", self.window, check=False)
+            if self.display.xdotool("getwindowfocus", check=False) == str(self.window):
+                self.display.xdotool("key", "alt+F4", check=False)
+            try:
+                return self.proc.wait(timeout / attempts)
+            except subprocess.TimeoutExpired:
+                continue
+        return None

@@ -4,7 +4,11 @@
 #   so a window lands exactly where the program puts it without a window
 #   manager, and keys reach it wherever the pointer is;
 # - Wine's own fonts in C:\windows\Fonts: without them the caption buttons
-#   show as letters and text metrics change.
+#   show as letters and text metrics change;
+# - Times New Roman and Arial drawn with their metric twins from
+#   fonts-liberation, as Windows has them and Wine does not;
+# - Wine's sound through PulseAudio only: a test points PULSE_SERVER at its
+#   own server, and without one DirectSound finds no device.
 #   wineprefix.sh DIR          make DIR afresh (an old prefix there is removed)
 #   wineprefix.sh --stop DIR   end DIR's wineserver and whatever still runs in it
 set -euo pipefail
@@ -39,6 +43,9 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot --init
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f >/dev/null
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null
+wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null
 # Until the prefix's first server has ended (and written the registry), a
 # program started in it cannot make its window.
 wineserver -w
