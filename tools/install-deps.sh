@@ -13,7 +13,7 @@ packages=(
     pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core
     python3 dpkg-dev file lintian
-    g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine
+    g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine nsis
 )
 
 missing=()

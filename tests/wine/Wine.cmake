@@ -48,3 +48,12 @@ foreach(test wine_window:test_wine_window.py:e2e wine_sound:test_wine_sound.py:s
     set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "K58_EXE=$<TARGET_FILE:k58>")
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
 endforeach()
+
+# The zip and the installer, made with CPack and checked in the prefix. It
+# takes both cores for a few seconds, so it keeps clear of the timed tests.
+k58_add_wine_test(wine_packages COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/test_packages.py -v
+                  LABELS packaging)
+set_property(TEST wine_packages APPEND PROPERTY ENVIRONMENT
+             "K58_BUILD_DIR=${CMAKE_BINARY_DIR}" "K58_VERSION=${PROJECT_VERSION}"
+             "K58_CPACK=${CMAKE_CPACK_COMMAND}")
+set_tests_properties(wine_packages PROPERTIES RESOURCE_LOCK display)
