@@ -8,6 +8,8 @@
 #      period (K58_BENCH_PERIODS, default 256,96);
 #   5. bench/cpu_ratio.py: K-58's CPU against a minimal Qt program doing
 #      the same screen work, at the same periods.
+#   6. bench/wine-bench.py: the Windows build under Wine, when build-windows/
+#      holds it.
 #   usage: bench/run-all.sh [build-dir]     (default build/)
 # Reports only: no figure makes it fail.
 set -uo pipefail
@@ -84,3 +86,4 @@ for period in ${periods//,/ }; do
 done
 python3 -W ignore "$root/bench/cpu_ratio.py" --program "$build/bin/k58" \
     --minimal "$build/bin/k58_minimal_screen" --silent
+if [ -f "$root/build-windows/bin/k58.exe" ]; then echo; echo "== the Windows build under Wine (bench/wine-bench.py)" >&2; python3 -W ignore "$root/bench/wine-bench.py" --build "$root/build-windows"; fi

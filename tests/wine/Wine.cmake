@@ -57,3 +57,8 @@ set_property(TEST wine_packages APPEND PROPERTY ENVIRONMENT
              "K58_BUILD_DIR=${CMAKE_BINARY_DIR}" "K58_VERSION=${PROJECT_VERSION}"
              "K58_CPACK=${CMAKE_CPACK_COMMAND}")
 set_tests_properties(wine_packages PROPERTIES RESOURCE_LOCK display)
+
+# Figures of the system's DirectSound under Wine, not a test: run by
+# bench/wine-bench.py.
+add_executable(wine_sound_figures ${K58_WINE_DIR}/SoundFigures.cpp)
+target_link_libraries(wine_sound_figures PRIVATE k58_sound)
