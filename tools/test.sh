@@ -7,8 +7,11 @@
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests,
 #      the short sanitizer soak and the sanitized fault tests (label asan);
 #   3. the libFuzzer build: a bounded fuzz run of the wave reader;
-#   4. the Windows build, cross-compiled with mingw-w64: the unit tests of
-#      the plain C++ layers, run through Wine in a fresh Wine prefix.
+#   4. the Windows build, cross-compiled with mingw-w64, tested through Wine
+#      in a fresh Wine prefix: the unit tests of the plain C++ layers,
+#      k58.exe end to end under Xvfb, its sound through a PulseAudio server,
+#      and the zip and the installer (ctest's label summary gives each
+#      stage's time).
 # Exits non-zero if any stage fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,7 +45,11 @@ if [ -d tests/fuzz ]; then
     (cd build-fuzz && ctest --output-on-failure --timeout 600)
 fi
 echo "== Windows build (mingw-w64, tests through Wine)"
+began=$SECONDS
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
+echo "Windows configure and build: $((SECONDS - began)) s"
+began=$SECONDS
 ctest --preset windows -j"$jobs" --timeout 600
+echo "Windows tests: $((SECONDS - began)) s"
 echo "== all test stages passed"
