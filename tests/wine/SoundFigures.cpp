@@ -67,9 +67,9 @@ private:
             const std::uintmax_t bytes = std::filesystem::file_size(mPath, error);
             const Clock::time_point now = Clock::now();
             if (!error && bytes >= kRecordingFrameBytes) {
-                const auto held = std::chrono::duration_cast<Clock::duration>(
-                    std::chrono::duration<double>(double(bytes / kRecordingFrameBytes) /
-                                                  kRecordingRate));
+                const auto held =
+                    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                        double(bytes / kRecordingFrameBytes) / kRecordingRate));
                 if (!mSeen || now - held < mStart)
                     mStart = now - held;
                 mSeen = true;
