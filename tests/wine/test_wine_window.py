@@ -4,7 +4,8 @@ window opens silently). Wine draws the window's frame itself, 3 pixels a side
 and a 19-pixel caption.
 
 K58_SCREENSHOT=<path> saves the window, frame included, while it drives in
-first gear (docs/screenshot-windows.png)."""
+first gear (docs/screenshot-windows.png); K58_KEEP=1 keeps each test's
+screenshots in its /tmp/k58-wine-e2e-* folder."""
 
 import os
 import shutil
