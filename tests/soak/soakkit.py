@@ -54,6 +54,8 @@ class Program:
         return x + 312 + 40 * i + 20, y + 52
 
     def click_lever(self, name):
+        # Where the button stood at start: after many shakes a click may hit
+        # a neighbour or nothing, which a random drive accepts.
         x, y = self.lever_centre(name)
         self.display.xdotool("mousemove", x, y, "click", 1)
 
@@ -96,6 +98,31 @@ def readout_change(program, folder, settle):
     revved = program.display.screenshot(os.path.join(folder, "revved.png"))
     box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
     return sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p))
+
+
+def window_change(program, folder, settle):
+    """Takes the pointer from far left to far right, settle seconds after
+    each move, and returns how many client pixels changed between the two
+    (bars rows 0..23, the rest below). Clicks nothing and assumes no places:
+    after many shakes the controls stand anywhere. Throttle below zero then
+    above zero changes, in any lever position, the engine or road-speed
+    readout and the throttle bar, and only a running tick redraws them."""
+    program.point(-0.5, 1.3)
+    time.sleep(settle)
+    x, y = program.origin()
+    before = program.display.screenshot(os.path.join(folder, "left.png"))
+    program.point(1.6, 1.3)
+    time.sleep(settle)
+    after = program.display.screenshot(os.path.join(folder, "right.png"))
+    bars = controls = 0
+    for by in range(CLIENT_H):
+        for bx in range(CLIENT_W):
+            if before.pixel(x + bx, y + by) != after.pixel(x + bx, y + by):
+                if by < 24:
+                    bars += 1
+                else:
+                    controls += 1
+    return bars, controls
 
 
 def status_kb(pid, key):
