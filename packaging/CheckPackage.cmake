@@ -1,7 +1,8 @@
 # Builds the Debian package from a build folder into a scratch folder and
 # checks what apt would install:
-#  - lintian reports no error (its warnings are printed);
-#  - the program is in /usr/games and the desktop entry starts it there;
+#  - lintian reports no error and no warning (its report is printed);
+#  - the program is in /usr/games, its sound module in /usr/lib/games/k58, and
+#    the desktop entry starts the program there;
 #  - the copyright file is in Debian's machine-readable format;
 #  - Qt's Wayland plugin is no dependency.
 # Usage: cmake -DBUILD_DIR=<build> -DSTAGE_DIR=<scratch> -DCPACK=<cpack> -P CheckPackage.cmake
@@ -40,6 +41,9 @@ execute_process(COMMAND ${DPKG_DEB} -x ${debs} ${root} COMMAND_ERROR_IS_FATAL AN
 if(NOT EXISTS ${root}/usr/games/k58 OR EXISTS ${root}/usr/bin)
     fail("the program is not in /usr/games alone")
 endif()
+if(NOT EXISTS ${root}/usr/lib/games/k58/k58-dsound.so OR EXISTS ${root}/usr/lib/k58)
+    fail("the sound module is not in /usr/lib/games/k58 alone")
+endif()
 file(STRINGS ${root}/usr/share/applications/k58.desktop exec REGEX "^Exec=")
 if(NOT exec STREQUAL "Exec=/usr/games/k58")
     fail("the desktop entry does not start /usr/games/k58: ${exec}")
@@ -54,9 +58,9 @@ endif()
 execute_process(COMMAND ${LINTIAN} --tag-display-limit 0 ${debs}
                 OUTPUT_VARIABLE report ERROR_VARIABLE diagnostics)
 message(STATUS "lintian:\n${report}")
-string(REGEX MATCHALL "(^|\n)E: [^\n]*" errors "${report}")
+string(REGEX MATCHALL "(^|\n)[EW]: [^\n]*" errors "${report}")
 if(errors)
-    fail("lintian reports errors:${errors}")
+    fail("lintian reports errors or warnings:${errors}")
 endif()
 
 if(failures)

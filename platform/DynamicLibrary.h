@@ -1,7 +1,8 @@
 // Loading shared libraries at run time, in the manner of the platform the
 // program was written for: a bare file name is looked for next to the running
 // program first, then (on Linux) in the installed library folder (../lib/k58/
-// relative to the program), then by the system's default search. A name that
+// relative to the program, or ../lib/games/k58/ for the Debian package's
+// games layout), then by the system's default search. A name that
 // contains a path separator is loaded as given. File names are UTF-8.
 // Implemented per platform: qt/DynamicLibrary.cpp (Linux), win32/.
 #pragma once

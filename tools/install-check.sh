@@ -165,7 +165,7 @@ pass "installed with apt ($pulled packages set up, recommends off)"
 # come from the declared dependencies: nothing else is installed yet.
 plugin=$(in_root sh -c 'ls /usr/lib/*/qt6/plugins/platforms/libqxcb.so 2>/dev/null | head -1' || true)
 missing=""
-for f in /usr/games/k58 /usr/lib/k58/k58-dsound.so $plugin; do
+for f in /usr/games/k58 /usr/lib/games/k58/k58-dsound.so $plugin; do
     if ! in_root test -f "$f"; then
         missing+=" $f (absent)"
         continue

@@ -39,9 +39,12 @@ HMODULE LoadLibraryFrom(const std::string& fileName, const std::string& programD
         return Open(fileName);
     if (!programDirectory.empty()) {
         // Next to the program (the build tree and a copied program), then the
-        // installed layout: <prefix>/bin/k58 with <prefix>/lib/k58/<module>.
+        // installed layout, <prefix>/bin/k58 with <prefix>/lib/k58/<module>,
+        // then the Debian package's games layout, /usr/games/k58 with
+        // /usr/lib/games/k58/<module>.
         for (const std::string& candidate :
-             {programDirectory + "/" + fileName, programDirectory + "/../lib/k58/" + fileName}) {
+             {programDirectory + "/" + fileName, programDirectory + "/../lib/k58/" + fileName,
+              programDirectory + "/../lib/games/k58/" + fileName}) {
             if (IsFile(candidate))
                 return Open(candidate);
         }

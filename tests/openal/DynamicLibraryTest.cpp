@@ -53,5 +53,21 @@ TEST(DynamicLibraryTest, LooksNextToTheProgramThenInTheInstalledLibraryFolder) {
     EXPECT_TRUE(fs::exists(ExecutableDirectory()));
 }
 
+// A process of its own: a module once loaded stays loaded under its name.
+TEST(DynamicLibraryTest, FindsTheModuleInTheDebianPackagesGamesLayout) {
+    char pattern[] = "/tmp/k58-dl-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    fs::create_directories(root / "games");
+    fs::create_directories(root / "lib" / "games" / "k58");
+    fs::copy_file(K58_DSOUND_PATH, root / "lib" / "games" / "k58" / kDirectSoundModule);
+    const std::string games = (root / "games").string();
+
+    HMODULE packaged = LoadLibraryFrom(kDirectSoundModule, games);
+    EXPECT_EQ(PathOf(packaged), games + "/../lib/games/k58/" + kDirectSoundModule);
+    EXPECT_TRUE(FreeLibrary(packaged));
+    fs::remove_all(root);
+}
+
 } // namespace
 } // namespace k58

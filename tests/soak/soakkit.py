@@ -54,6 +54,8 @@ class Program:
         return x + 312 + 40 * i + 20, y + 52
 
     def click_lever(self, name):
+        # Where the button stood at start: after many shakes a click may hit
+        # a neighbour or nothing, which a random drive accepts.
         x, y = self.lever_centre(name)
         self.display.xdotool("mousemove", x, y, "click", 1)
 
@@ -81,21 +83,45 @@ class Program:
             return f.read().decode("utf-8", "replace")
 
 
-def readout_change(program, folder, settle):
-    """Picks N, then takes the pointer from far left (engine idling) to far
-    right (revving); returns how many pixels of the engine speed readout
-    changed between the two, settle seconds after each move. The box allows
-    for the readout having wandered a few pixels with the shakes."""
-    program.click_lever("N")
+def left_then_right(program, folder, settle):
+    """Takes the pointer from far left (throttle below zero) to far right
+    (full throttle), settle seconds after each move; returns the client
+    origin and the screenshots taken after each."""
     program.point(-0.5, 1.3)
     time.sleep(settle)
-    x, y = program.origin()
-    idle = program.display.screenshot(os.path.join(folder, "idle.png"))
+    origin = program.origin()
+    left = program.display.screenshot(os.path.join(folder, "left.png"))
     program.point(1.6, 1.3)
     time.sleep(settle)
-    revved = program.display.screenshot(os.path.join(folder, "revved.png"))
+    return origin, left, program.display.screenshot(os.path.join(folder, "right.png"))
+
+
+def readout_change(program, folder, settle):
+    """Picks N, then revs from idle; returns how many pixels of the engine
+    speed readout changed. The box allows for the readout having wandered a
+    few pixels with the shakes."""
+    program.click_lever("N")
+    (x, y), idle, revved = left_then_right(program, folder, settle)
     box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
     return sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p))
+
+
+def window_change(program, folder, settle):
+    """From far left to far right, how many client pixels changed (bars rows
+    0..23, the rest below). Clicks nothing and assumes no places: after many
+    shakes the controls stand anywhere. Throttle below zero then above zero
+    changes, in any lever position, the engine or road-speed readout and the
+    throttle bar, and only a running tick redraws them."""
+    (x, y), before, after = left_then_right(program, folder, settle)
+    bars = controls = 0
+    for by in range(CLIENT_H):
+        for bx in range(CLIENT_W):
+            if before.pixel(x + bx, y + by) != after.pixel(x + bx, y + by):
+                if by < 24:
+                    bars += 1
+                else:
+                    controls += 1
+    return bars, controls
 
 
 def status_kb(pid, key):
