@@ -10,7 +10,7 @@
 // The recording is tied to the clock by its size while it grows: at any
 // moment it holds no more than the time since its start allows, which bounds
 // its start from above (so a delay found from these moments may come out
-// early by the recorder's own smallest delay, never late).
+// late by the recorder's own smallest delay, never early).
 #include "sound/DirectSoundWrappers.h"
 
 #include <atomic>
