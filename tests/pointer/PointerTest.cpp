@@ -132,10 +132,18 @@ pid_t StartXvfb() {
         _exit(127);
     }
     close(fds[1]);
+    // The number comes in more than one write: read up to its newline, or
+    // Xvfb's next write finds the pipe closed and the server ends.
     char number[16] = {};
-    const ssize_t got = read(fds[0], number, sizeof number - 1);
+    std::size_t got = 0;
+    while (got < sizeof number - 1 && std::strchr(number, '\n') == nullptr) {
+        const ssize_t part = read(fds[0], number + got, sizeof number - 1 - got);
+        if (part <= 0)
+            break;
+        got += static_cast<std::size_t>(part);
+    }
     close(fds[0]);
-    if (pid < 0 || got <= 0)
+    if (pid < 0 || std::strchr(number, '\n') == nullptr)
         return -1;
     setenv("DISPLAY", (":" + std::string(number, std::strcspn(number, "\n"))).c_str(), 1);
     return pid;
