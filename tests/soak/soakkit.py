@@ -107,21 +107,15 @@ def readout_change(program, folder, settle):
 
 
 def window_change(program, folder, settle):
-    """From far left to far right, how many client pixels changed (bars rows
-    0..23, the rest below). Clicks nothing and assumes no places: after many
-    shakes the controls stand anywhere. Throttle below zero then above zero
-    changes, in any lever position, the engine or road-speed readout and the
-    throttle bar, and only a running tick redraws them."""
+    """From far left to far right, how many client pixels changed. Clicks
+    nothing and assumes no places: after many shakes the controls stand
+    anywhere, the dial even over the throttle bar's markers. Throttle below
+    zero then above zero changes, in any lever position, the engine or
+    road-speed readout or the throttle bar, and only a running tick redraws
+    them."""
     (x, y), before, after = left_then_right(program, folder, settle)
-    bars = controls = 0
-    for by in range(CLIENT_H):
-        for bx in range(CLIENT_W):
-            if before.pixel(x + bx, y + by) != after.pixel(x + bx, y + by):
-                if by < 24:
-                    bars += 1
-                else:
-                    controls += 1
-    return bars, controls
+    return sum(1 for by in range(CLIENT_H) for bx in range(CLIENT_W)
+               if before.pixel(x + bx, y + by) != after.pixel(x + bx, y + by))
 
 
 def status_kb(pid, key):
