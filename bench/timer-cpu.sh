@@ -134,9 +134,12 @@ echo "== beat timer lateness and tick period over ${seconds} s (timing-trace bui
 run_case "$trace_program" active "$work/trace.txt" >/dev/null
 # K58_BENCH_TRACE_OUT=<file> keeps the raw trace for a closer look.
 [ -n "${K58_BENCH_TRACE_OUT:-}" ] && cp "$work/trace.txt" "$K58_BENCH_TRACE_OUT"
-python3 - "$work/trace.txt" "$work/active.span" <<'EOF'
+K58_BENCH_DIR="$root/bench" python3 - "$work/trace.txt" "$work/active.span" <<'EOF'
 import math
+import os
 import sys
+sys.path.insert(0, os.environ["K58_BENCH_DIR"])
+import tracekit
 
 # Only what happened between the end of the warm-up and the end of the
 # measured seconds counts; start-up stalls are not the timer's.
@@ -156,15 +159,7 @@ for line in open(sys.argv[1]):
     elif kind in "Pp":
         pumps.append(t)
 
-# A gear change pumps messages in bursts (its beats and the shake); a burst
-# with 50 ms either side is a span in which the loop is held.
-spans = []
-for t in pumps:
-    if spans and t - spans[-1][1] < 100_000_000:
-        spans[-1][1] = t
-    else:
-        spans.append([t, t])
-spans = [(a - 50_000_000, b + 50_000_000) for a, b in spans]
+spans = tracekit.gear_change_spans(pumps)
 def in_gear_change(a, b):
     return any(a <= hi and lo <= b for lo, hi in spans)
 

@@ -30,6 +30,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "wine"))
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import pulsekit  # noqa: E402
+import tracekit  # noqa: E402
 import winekit  # noqa: E402
 from winekit import soakkit  # noqa: E402
 
@@ -135,13 +136,7 @@ def tick_periods(trace_path, seconds):
         else:
             ticks[-1][1] = t
     starts = [a for a, _ in ticks if begin <= a <= end]
-    spans = []
-    for t in pumps:
-        if spans and t - spans[-1][1] < 100_000_000:
-            spans[-1][1] = t
-        else:
-            spans.append([t, t])
-    spans = [(a - 50_000_000, b + 50_000_000) for a, b in spans]
+    spans = tracekit.gear_change_spans(pumps)
     every, quiet = [], []
     for a, b in zip(starts, starts[1:]):
         every.append((b - a) / 1e6)
