@@ -1,6 +1,5 @@
 #include "platform/Forms.h"
 
-#include "platform/Handlers.h"
 #include "platform/qt/AppIcon.h"
 #include "platform/qt/Fonts.h"
 #include "platform/qt/Native.h"
@@ -201,19 +200,6 @@ void TForm::Loaded() {
     TCustomForm::Loaded();
     if (mImpl->window)
         mImpl->window->setObjectName(QString::fromStdString(Name()));
-}
-
-void TForm::WindowClosed() {
-    if (OnClose)
-        RunHandler([this] { OnClose(this); });
-}
-
-void TForm::NativeWindowCreated() {
-    // Hooks on WindowProc (the sound device's, for one) re-attach to the new
-    // native window here.
-    TMessage message;
-    message.Msg = WM_CREATE;
-    RunHandler([this, &message] { Perform(message); });
 }
 
 } // namespace k58

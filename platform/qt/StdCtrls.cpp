@@ -61,13 +61,6 @@ void TLabel::SetCaption(const std::string& caption) {
     AdjustBounds();
 }
 
-void TLabel::SetAutoSize(bool value) {
-    if (value == mAutoSize)
-        return;
-    mAutoSize = value;
-    AdjustBounds();
-}
-
 void TLabel::SetWordWrap(bool value) {
     if (value == mWordWrap)
         return;

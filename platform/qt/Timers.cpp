@@ -63,20 +63,6 @@ void TTimer::QueueTick() {
     QCoreApplication::postEvent(&mImpl->receiver, new QEvent(kTickEvent));
 }
 
-void TTimer::SetInterval(std::uint32_t value) {
-    if (value == mInterval)
-        return;
-    mInterval = value;
-    UpdateTimer();
-}
-
-void TTimer::SetEnabled(bool value) {
-    if (value == mEnabled)
-        return;
-    mEnabled = value;
-    UpdateTimer();
-}
-
 bool TTimer::Running() const {
     return mImpl->timer.isActive();
 }

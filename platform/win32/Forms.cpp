@@ -1,7 +1,6 @@
 #include "platform/Forms.h"
 
 #include "platform/Application.h"
-#include "platform/Handlers.h"
 
 #include "platform/win32/Native.h"
 
@@ -445,19 +444,6 @@ void TForm::SetName(std::string name) {
 
 void TForm::Loaded() {
     TCustomForm::Loaded();
-}
-
-void TForm::WindowClosed() {
-    if (OnClose)
-        RunHandler([this] { OnClose(this); });
-}
-
-void TForm::NativeWindowCreated() {
-    // Hooks on WindowProc (the sound device's, for one) re-attach to the new
-    // native window here.
-    TMessage message;
-    message.Msg = WM_CREATE;
-    RunHandler([this, &message] { Perform(message); });
 }
 
 } // namespace k58

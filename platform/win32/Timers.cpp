@@ -66,20 +66,6 @@ TTimer::~TTimer() {
     RunningTimers().erase(mImpl->id);
 }
 
-void TTimer::SetInterval(std::uint32_t value) {
-    if (value == mInterval)
-        return;
-    mInterval = value;
-    UpdateTimer();
-}
-
-void TTimer::SetEnabled(bool value) {
-    if (value == mEnabled)
-        return;
-    mEnabled = value;
-    UpdateTimer();
-}
-
 bool TTimer::Running() const {
     return mImpl->running;
 }
