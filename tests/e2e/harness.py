@@ -293,18 +293,6 @@ def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
     return None
 
 
-def stop_program(proc):
-    """Ends a program that is still running: asks, then kills it."""
-    if proc is None or proc.poll() is not None:
-        return
-    proc.terminate()
-    try:
-        proc.wait(10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait()
-
-
 def program_path():
     return os.environ.get("K58_BINARY", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin", "k58"))
 
@@ -501,8 +489,9 @@ class WestonSession:
 
 
 def stop(proc, timeout=10):
-    """Ends a process that may still run: asks it first, then kills it."""
-    if proc.poll() is None:
+    """Ends a process that may still run (or None): asks it first, then
+    kills it."""
+    if proc is not None and proc.poll() is None:
         proc.terminate()
         try:
             proc.wait(timeout)

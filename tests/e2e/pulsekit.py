@@ -9,8 +9,12 @@ import array
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
 
 SINK = "k58"
 RATE = 44100
@@ -67,7 +71,7 @@ class PulseServer:
 
     def stop(self):
         if self.proc is not None:
-            end(self.proc)
+            harness.stop(self.proc)
         self.proc = None
 
     def close(self):
@@ -105,22 +109,11 @@ class Recorder:
             time.sleep(0.05)
 
     def stop(self):
-        end(self.proc)
+        harness.stop(self.proc)
 
     def read(self):
         """(rate, mono samples) of what was recorded."""
         return read_raw(self.path)
-
-
-def end(proc, timeout=10):
-    """Asks a process to end, and makes it if it does not."""
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
 
 
 def read_raw(path):

@@ -24,7 +24,7 @@ class PanelTest(unittest.TestCase):
         self.face = harness.dial_face()
 
     def tearDown(self):
-        harness.stop_program(self.proc)
+        harness.stop(self.proc)
         self.display.close()
 
     def panel(self, name):

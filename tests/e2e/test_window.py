@@ -21,7 +21,7 @@ class WindowTest(unittest.TestCase):
         self.proc = None
 
     def tearDown(self):
-        harness.stop_program(self.proc)
+        harness.stop(self.proc)
         self.display.close()
 
     def test_window_opens_at_its_place_and_reacts_to_the_pointer(self):

@@ -74,7 +74,7 @@ class Program:
         return harness.close_with_alt_f4(self.display, self.window, self.proc, timeout, attempts)
 
     def stop(self):
-        harness.stop_program(self.proc)
+        harness.stop(self.proc)
         self.log.close()
 
     def output(self):
