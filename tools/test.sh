@@ -10,46 +10,77 @@
 #   4. the Windows build, cross-compiled with mingw-w64, tested through Wine
 #      in a fresh Wine prefix: the unit tests of the plain C++ layers,
 #      k58.exe end to end under Xvfb, its sound through a PulseAudio server,
-#      and the zip and the installer (ctest's label summary gives each
-#      stage's time).
-# Exits non-zero if any stage fails.
-set -euo pipefail
+#      and the zip and the installer.
+# Every stage runs even when an earlier one failed; each prints its result
+# and time, and the script exits non-zero if any stage failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 jobs=$(nproc 2>/dev/null || echo 2)
 
-bash tools/install-deps.sh
+bash tools/install-deps.sh || exit 1
 
-echo "== format check"
-if git rev-parse --git-dir >/dev/null 2>&1; then
-    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-else
-    find app sim panel sound timer platform tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
-        xargs -0 clang-format --dry-run --Werror
-fi
+results=()
+failed=0
 
-echo "== normal build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=ON >/dev/null
-cmake --build build -j"$jobs"
-(cd build && ctest -j"$jobs" --output-on-failure --timeout 600)
+# stage NAME COMMAND...: runs one stage and records its result and time.
+stage() {
+    local name=$1
+    shift
+    echo "== $name"
+    local began=$SECONDS
+    # Not in an if: errexit would be off inside the subshell there.
+    ( set -e; "$@" )
+    if [ $? -eq 0 ]; then
+        results+=("passed  $(printf '%4d' $((SECONDS - began))) s  $name")
+    else
+        results+=("FAILED  $(printf '%4d' $((SECONDS - began))) s  $name")
+        failed=1
+    fi
+}
 
-echo "== sanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF >/dev/null
-cmake --build build-asan -j"$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600)
+format_check() {
+    if git rev-parse --git-dir >/dev/null 2>&1; then
+        git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    else
+        find app sim panel sound timer platform tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+            xargs -0 clang-format --dry-run --Werror
+    fi
+}
 
-if [ -d tests/fuzz ]; then
-    echo "== fuzz build"
+normal_build() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=ON >/dev/null
+    cmake --build build -j"$jobs"
+    (cd build && ctest -j"$jobs" --output-on-failure --timeout 600)
+}
+
+sanitizer_build() {
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-asan -j"$jobs"
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600)
+}
+
+fuzz_build() {
     cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DK58_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$jobs"
     (cd build-fuzz && ctest --output-on-failure --timeout 600)
+}
+
+windows_build() {
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j"$jobs"
+    ctest --preset windows -j"$jobs" --timeout 600
+}
+
+stage "format check" format_check
+stage "normal build and tests" normal_build
+stage "sanitizer build and tests" sanitizer_build
+stage "fuzz build and run" fuzz_build
+stage "Windows build (mingw-w64) and tests through Wine" windows_build
+
+echo "== results"
+printf '%s\n' "${results[@]}"
+if [ "$failed" -ne 0 ]; then
+    echo "== some test stages FAILED"
+    exit 1
 fi
-echo "== Windows build (mingw-w64, tests through Wine)"
-began=$SECONDS
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j"$jobs"
-echo "Windows configure and build: $((SECONDS - began)) s"
-began=$SECONDS
-ctest --preset windows -j"$jobs" --timeout 600
-echo "Windows tests: $((SECONDS - began)) s"
 echo "== all test stages passed"
