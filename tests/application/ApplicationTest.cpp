@@ -107,63 +107,70 @@ TEST_F(ApplicationTest, IdleStepRunsOnlyAfterEveryWaitingEventWasDispatched) {
 }
 
 TEST_F(ApplicationTest, LoopBlocksWhenIdleIsDoneAndWaitsBoundedWhenItIsNot) {
+    // Counts only from above: a busy machine makes fewer steps, never more.
     // Done left true: the loop sleeps until the terminating timer.
     EXPECT_LE(IdleStepsIn(200, [](TObject*, bool&) {}), 5);
     // Done false without a deadline: about one step per millisecond, not a
     // busy loop (which makes hundreds of thousands).
     const int polled = IdleStepsIn(200, [](TObject*, bool& done) { done = false; });
-    EXPECT_GE(polled, 20);
+    EXPECT_GE(polled, 2);
     EXPECT_LE(polled, 1000);
     // Done false with a wake time: one step per wake time.
     const int paced = IdleStepsIn(200, [this](TObject*, bool& done) {
         done = false;
         mApp->SetIdleWakeTime(timeGetTime() + 50);
     });
-    EXPECT_GE(paced, 2);
+    EXPECT_GE(paced, 1);
     EXPECT_LE(paced, 8);
 }
 
-TEST_F(ApplicationTest, WaitWithDeadlineEndsAtTheDueMillisecond) {
-    std::vector<Clock::time_point> steps;
+TEST_F(ApplicationTest, WaitWithDeadlineNeverEndsBeforeTheDueMillisecond) {
+    std::vector<std::uint32_t> steps;
+    std::vector<std::uint32_t> due;
     IdleStepsIn(300, [&](TObject*, bool& done) {
-        steps.push_back(Clock::now());
+        steps.push_back(timeGetTime());
         done = false;
-        mApp->SetIdleWakeTime(timeGetTime() + 20);
+        due.push_back(steps.back() + 20);
+        mApp->SetIdleWakeTime(due.back());
     });
-    ASSERT_GE(steps.size(), 5u);
-    for (size_t i = 1; i + 1 < steps.size(); ++i) {
-        const auto gap = steps[i] - steps[i - 1];
-        EXPECT_GT(gap, milliseconds(18)) << i;
-        EXPECT_LT(gap, milliseconds(60)) << i;
-    }
+    ASSERT_GE(steps.size(), 2u);
+    for (size_t i = 1; i < steps.size(); ++i)
+        EXPECT_GE(steps[i], due[i - 1]) << i;
 }
 
-TEST_F(ApplicationTest, TimerFiresOnTimeWhenTheLoopStallsBeforeItWaits) {
-    // A stall between the timer's clock reading and the loop's wait must
-    // not delay the firing: the wait ends at the due moment the timer
-    // computed, not one counted again from a later moment.
+TEST_F(ApplicationTest, TimerHandsTheLoopTheMomentItsNextFiringIsDue) {
+    // The loop waits until the clock value the timer hands over, so a stall
+    // between the timer's clock reading and the loop's wait cannot delay the
+    // firing: the due moment is the timer's, not one counted again later
+    // (how late firings come is a benchmark's figure, bench/).
     TDXTimer timer(nullptr);
     timer.BeginLoading();
     timer.SetInterval(60);
-    std::vector<Clock::time_point> firings;
+    std::vector<std::uint32_t> firings;
     timer.OnTimer = [&](TObject*, std::int32_t) {
-        firings.push_back(Clock::now());
+        firings.push_back(timeGetTime());
         if (firings.size() == 4)
             mApp->Terminate();
     };
-    const auto start = Clock::now();
     timer.Loaded();
     const TIdleEvent tick = mApp->OnIdle;
+    std::vector<std::uint32_t> handed;
     mApp->OnIdle = [&](TObject* sender, bool& done) {
+        const size_t before = firings.size();
         tick(sender, done);
+        if (firings.size() > before) {
+            ASSERT_TRUE(mApp->HasIdleWakeTime());
+            handed.push_back(mApp->IdleWakeTime());
+        }
         std::this_thread::sleep_for(milliseconds(15));
     };
-    TerminateAfter(2000);
+    TerminateAfter(5000);
     mApp->Run();
     ASSERT_EQ(firings.size(), 4u);
-    // Due every 60 ms; each firing's own step stalls 15 ms after it.
-    const auto late = (firings.back() - start) - milliseconds(4 * 60);
-    EXPECT_LT(late, milliseconds(15)) << "late by " << (late / milliseconds(1)) << " ms";
+    for (size_t i = 0; i + 1 < firings.size(); ++i) {
+        EXPECT_EQ(handed[i], firings[i] + 60) << i;
+        EXPECT_GE(firings[i + 1], handed[i]) << "fired early " << i;
+    }
 }
 
 TEST_F(ApplicationTest, IdleHandlerExceptionIsReportedAndTheLoopGoesOn) {
@@ -193,9 +200,11 @@ TEST_F(ApplicationTest, ProcessMessagesDispatchesEverythingButNeverRunsTheIdleSt
     mApp->PostMessage(8);
     bool timerRan = false;
     QTimer::singleShot(0, [&] { timerRan = true; });
-    const auto start = Clock::now();
+    // Returns once nothing waits: before a timer due later has fired.
+    bool laterRan = false;
+    QTimer::singleShot(2000, [&] { laterRan = true; });
     mApp->ProcessMessages();
-    EXPECT_LT(Clock::now() - start, milliseconds(500)); // returns, does not wait
+    EXPECT_FALSE(laterRan);
     EXPECT_EQ(dispatched, 2);
     EXPECT_TRUE(timerRan);
     EXPECT_EQ(idleSteps, 0);
@@ -384,16 +393,12 @@ TEST_F(TimerOnLoopTest, FiresAtTheIntervalATickKeepsSetting) {
     tick.start();
     TerminateAfter(400);
     mApp->Run();
-    ASSERT_GE(mFirings.size(), 8u);
-    int prompt = 0;
+    // Never early, whatever the ticks in between (how late: bench/).
+    ASSERT_GE(mFirings.size(), 3u);
     for (size_t i = 2; i < mFirings.size(); ++i) {
         const auto gap = mFirings[i] - mFirings[i - 1];
         EXPECT_GE(gap, milliseconds(29)) << i; // the clock counts whole milliseconds
-        if (gap < milliseconds(33))
-            ++prompt;
     }
-    // Most firings come within a few milliseconds of their due moment.
-    EXPECT_GE(prompt * 2, static_cast<int>(mFirings.size()) - 2);
 }
 
 TEST_F(TimerOnLoopTest, NeverFiresWhileAHandlerPumps) {
@@ -419,8 +424,8 @@ TEST_F(TimerOnLoopTest, NeverFiresWhileAHandlerPumps) {
         before += at < pumpStart;
         after += at > pumpEnd;
     }
-    EXPECT_GE(before, 2);
-    EXPECT_GE(after, 2);
+    EXPECT_GE(before, 1);
+    EXPECT_GE(after, 1);
 }
 
 } // namespace
