@@ -21,8 +21,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "soak"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+import harness  # noqa: E402
 
 WARMUP = 2.0
 
@@ -33,10 +34,10 @@ def measure(program, title, period, seconds, folder, k58, silent=False):
     with harness.Display() as display:
         log = os.path.join(folder, "log")
         if silent:
-            run = soakkit.Program(display, log, binary=program, sound=None,
+            run = harness.Program(display, log, binary=program, sound=None,
                                   extra_env={"ALSOFT_DRIVERS": "none"})
         else:
-            run = soakkit.Program(display, log, binary=program, sound="null",
+            run = harness.Program(display, log, binary=program, sound="null",
                                   general=f"period_size = {period}")
         run.window = display.find_window(title, timeout=20)
         if not run.window:

@@ -20,8 +20,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "soak"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+import harness  # noqa: E402
+import soundkit  # noqa: E402
 
 
 def report(name, value):
@@ -37,7 +39,7 @@ def start_times(program, trace_program, runs=3):
             trace = os.path.join(tmp, "trace.txt")
             binary = trace_program or program
             began = time.monotonic_ns()
-            run = soakkit.Program(display, os.path.join(tmp, "log"), binary=binary,
+            run = harness.Program(display, os.path.join(tmp, "log"), binary=binary,
                                   extra_env={"K58_TIMING_TRACE": trace})
             if run.wait_window(timeout=30):
                 window_ms.append((time.monotonic_ns() - began) / 1e6)
@@ -59,7 +61,7 @@ def peak_memory(program):
     """VmHWM after a drive with an upshift and a shift down."""
     with harness.Display() as display:
         tmp = tempfile.mkdtemp(prefix="k58-measure-")
-        run = soakkit.Program(display, os.path.join(tmp, "log"), binary=program,
+        run = harness.Program(display, os.path.join(tmp, "log"), binary=program,
                               sound=os.path.join(tmp, "drive.wav"))
         run.wait_window()
         display.xdotool("windowfocus", run.window, check=False)
@@ -139,7 +141,7 @@ def pitch_delay(program, moves=8):
     with harness.Display() as display:
         tmp = tempfile.mkdtemp(prefix="k58-measure-")
         wav = os.path.join(tmp, "pitch.wav")
-        run = soakkit.Program(display, os.path.join(tmp, "log"), binary=program, sound=wav,
+        run = harness.Program(display, os.path.join(tmp, "log"), binary=program, sound=wav,
                               general="period_size = 256")
         run.wait_window()
         time.sleep(1.0)
@@ -152,9 +154,9 @@ def pitch_delay(program, moves=8):
             run.point(1.6, 1.3)
             marks.append((before + os.path.getsize(wav)) // 2)
             time.sleep(1.0)
-        run.close_with_alt_f4()  # no window manager: ends below
+        harness.close_with_alt_f4(run.display, run.window, run.proc)  # no window manager: ends below
         run.stop()
-    rate, samples = soakkit.read_wav(wav)
+    rate, samples = soundkit.read_recording(wav)
     # Bytes to frames: after the header, block-align bytes a frame.
     with open(wav, "rb") as f:
         head = f.read(256)

@@ -22,8 +22,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "soak"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+import harness  # noqa: E402
 
 WARMUP = 2.0
 # (beat interval in ms, where the pointer is held as a fraction of the client width)
@@ -34,7 +35,7 @@ def record(program, period, interval, pointer_x, seconds, folder):
     """Runs one case; returns (recording path, seconds of it to skip, CPU %)."""
     wav = os.path.join(folder, f"p{period}-i{interval}.wav")
     with harness.Display() as display:
-        run = soakkit.Program(display, os.path.join(folder, "log"), binary=program, sound=wav,
+        run = harness.Program(display, os.path.join(folder, "log"), binary=program, sound=wav,
                               general=f"period_size = {period}")
         if not run.wait_window():
             run.stop()
@@ -44,7 +45,7 @@ def record(program, period, interval, pointer_x, seconds, folder):
         run.click_lever("N")
         run.point(pointer_x, 1.3)
         time.sleep(WARMUP)
-        skip = soakkit.recorded_seconds(wav)
+        skip = harness.recorded_seconds(wav)
         _, before = soakkit.cpu_ticks(run.pid)
         began = time.monotonic()
         time.sleep(seconds)

@@ -32,7 +32,8 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import pulsekit  # noqa: E402
 import tracekit  # noqa: E402
 import winekit  # noqa: E402
-from winekit import soakkit  # noqa: E402
+sys.path.insert(0, str(ROOT / "tests" / "soak"))
+import soakkit  # noqa: E402
 
 WARMUP = 2.0
 TICK = os.sysconf("SC_CLK_TCK")

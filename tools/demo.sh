@@ -23,9 +23,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.environ["K58_ROOT"], "tests", "soak"))
-import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+sys.path.insert(0, os.path.join(os.environ["K58_ROOT"], "tests", "e2e"))
+import harness  # noqa: E402
+import soundkit  # noqa: E402
 
 out = os.environ["K58_DEMO_OUT"]
 wav = os.path.join(out, "drive.wav")
@@ -41,7 +41,7 @@ def shot(program, stage, caption):
     full = os.path.join(out, "screen.tmp.png")
     program.display.screenshot(full)
     path = os.path.join(out, f"{stage}.png")
-    subprocess.run(["convert", full, "-crop", f"{soakkit.CLIENT_W}x{soakkit.CLIENT_H}+{x}+{y}",
+    subprocess.run(["convert", full, "-crop", f"{harness.CLIENT_W}x{harness.CLIENT_H}+{x}+{y}",
                     "+repage", path], check=True)
     os.remove(full)
     shots.append((path, caption))
@@ -50,7 +50,7 @@ def shot(program, stage, caption):
 
 with harness.Display() as display:
     display.start_window_manager()
-    program = soakkit.Program(display, os.path.join(out, "program.log"), sound=wav)
+    program = harness.Program(display, os.path.join(out, "program.log"), sound=wav)
     try:
         if not program.wait_window():
             sys.exit("demo: the window did not open; see " + program.log_path)
@@ -97,7 +97,7 @@ with harness.Display() as display:
     finally:
         program.stop()
 
-rate, samples = soakkit.read_wav(wav)
+rate, samples = soundkit.read_recording(wav)
 print(f"\nScreenshots ({len(shots)}):")
 for path, caption in shots:
     print(f"  {path}")

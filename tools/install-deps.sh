@@ -12,7 +12,7 @@ packages=(
     weston xwayland qt6-wayland
     pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core
-    python3 dpkg-dev file lintian
+    python3 dpkg-dev file lintian gdb
     g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine nsis
 )
 

@@ -15,6 +15,20 @@ import tempfile
 import time
 
 
+# The main window as the program defines it: its title, client size, where
+# its frame asks to stand, and the lever buttons from left to right (each
+# 40 px wide from client x 312, 52 px down its middle).
+TITLE = "K-58"
+CLIENT_W, CLIENT_H = 569, 152
+LEFT, TOP = 273, 229
+LEVERS = "B R I II A N".split()
+
+
+def lever_centre(name):
+    """Client position of a lever button's centre where it stands at start."""
+    return 312 + 40 * LEVERS.index(name) + 20, 52
+
+
 _RUNTIME_DIR = None
 
 
@@ -28,27 +42,13 @@ def _runtime_dir():
     return _RUNTIME_DIR
 
 
-def _free_display():
-    for number in range(140, 400):
-        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
-            return number
-    raise RuntimeError("no free X display")
-
-
 class Display:
-    """A private Xvfb server; use as a context manager."""
+    """A private Xvfb server on a display number it picks itself; use as a
+    context manager."""
 
     def __init__(self, width=1024, height=768):
-        self.number = _free_display()
-        self.name = f":{self.number}"
-        self.proc = subprocess.Popen(
-            ["Xvfb", self.name, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{self.number}"):
-            if time.time() > deadline:
-                raise RuntimeError("Xvfb did not start")
-            time.sleep(0.05)
+        self.proc, self.name = _start_xvfb(width, height)
+        self.number = int(self.name.lstrip(":"))
 
     def start_window_manager(self, config=None):
         """Starts openbox, which frames windows, activates them on show and
@@ -273,24 +273,75 @@ def other_windows(display, main_window):
     return found
 
 
-def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
-    """Closes the window through the window manager and returns the exit code,
-    or None if the program did not end. alt+F4 closes whatever window is
-    active, so it is only sent while no other window (an error box) is open
-    and the window meant is the active one: an error box is a fault the
-    caller must see, never one closed unseen. On a loaded machine the window
-    manager can miss a keystroke, so the close is asked for again."""
+class CloseFailed(AssertionError):
+    """The program did not end when its window was closed; the message says
+    why, with the program's output and every thread's stack."""
+
+
+def thread_stacks(pid):
+    """A backtrace of every thread of a running process, from gdb."""
+    try:
+        out = subprocess.run(["gdb", "-p", str(pid), "-batch", "-nx", "-ex", "set pagination off",
+                              "-ex", "thread apply all bt"],
+                             capture_output=True, text=True, timeout=60)
+        return out.stdout + out.stderr
+    except (OSError, subprocess.TimeoutExpired) as error:
+        return f"no stacks: {error}"
+
+
+def close_window(display, window, proc, timeout=15.0, attempts=3, output=None, focus=False):
+    """Closes the window through the window manager (alt+F4) and returns the
+    program's exit code. alt+F4 closes whatever window is active, so it is
+    only sent while no other window (an error box) is open and the window
+    meant is the active one: an error box is a fault the caller must see,
+    never one closed unseen. On a loaded machine the window manager can miss
+    a keystroke, so the close is asked for again. Raises CloseFailed saying
+    which of these it was: an error box is open, the window never got the
+    key, or the program did not exit; output: a function that returns the
+    program's output, shown then. focus: give the window the input focus
+    instead of activating it through the window manager (Wine's windows
+    take no activation from it)."""
+    sent = False
     for _ in range(attempts):
-        if other_windows(display, window):
-            return None
-        display.xdotool("windowactivate", "--sync", window, check=False)
-        if display.xdotool("getactivewindow", check=False) == str(window):
+        boxes = other_windows(display, window)
+        if boxes:
+            why = f"an error box is open: {boxes}"
+            break
+        if focus:
+            display.xdotool("windowfocus", window, check=False)
+            has_it = display.xdotool("getwindowfocus", check=False) == str(window)
+        else:
+            display.xdotool("windowactivate", "--sync", window, check=False)
+            has_it = display.xdotool("getactivewindow", check=False) == str(window)
+        if has_it:
             display.xdotool("key", "alt+F4", check=False)
+            sent = True
         try:
             return proc.wait(timeout / attempts)
         except subprocess.TimeoutExpired:
             continue
-    return None
+    else:
+        if not sent:
+            why = "the window never got the key: it never became the active window"
+        else:
+            shown = display.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
+            why = ("the program did not exit after alt+F4; its window is "
+                   + ("still shown" if str(window) in shown else "gone"))
+    if proc.poll() is not None:
+        return proc.returncode
+    stacks = thread_stacks(proc.pid)
+    text = output() if output else ""
+    raise CloseFailed(f"the program did not end when its window was closed: {why}\n"
+                      f"--- its output (last 4000 characters):\n{text[-4000:]}\n"
+                      f"--- its threads:\n{stacks[-12000:]}")
+
+
+def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
+    """close_window's exit code, or None if the program did not end."""
+    try:
+        return close_window(display, window, proc, timeout, attempts)
+    except CloseFailed:
+        return None
 
 
 def program_path():
@@ -320,24 +371,140 @@ def sound_env(display, sound, extra_env=None, general=""):
     return env
 
 
-def start_program(display, binary=None, sound="null", extra_env=None, log=None):
-    """Starts k58 on the display with its sound going where sound_env says.
-    Its output is discarded, or its error output written to the file log: a
-    pipe nobody reads could stall it."""
-    stderr = open(log, "wb") if log else subprocess.DEVNULL
-    try:
-        return subprocess.Popen([binary or program_path()], env=sound_env(display, sound, extra_env),
-                                stdout=subprocess.DEVNULL, stderr=stderr)
-    finally:
-        if log:
-            stderr.close()
-
-
 def copy_program_without_module(tmpdir):
     """A copy of k58 in a folder of its own, without the sound module beside it."""
     target = os.path.join(tmpdir, "k58")
     shutil.copy2(program_path(), target)
     return target
+
+
+class Program:
+    """The real program on a display, its stdout and stderr going to a file
+    (a pipe nobody reads would fill up and stall it on a long run)."""
+
+    def __init__(self, display, log_path=None, sound="null", binary=None, extra_env=None,
+                 general=""):
+        self.display = display
+        if log_path is None:
+            handle, log_path = tempfile.mkstemp(prefix="k58-", suffix=".log", dir=_runtime_dir())
+            os.close(handle)
+        env = sound_env(display, sound, extra_env, general)
+        # In a sanitizer build: no leak reports for system libraries' own.
+        env.setdefault("LSAN_OPTIONS", "suppressions=" + os.path.join(
+            os.path.dirname(os.path.abspath(__file__)), "..", "soak", "lsan.supp"))
+        self.launch([binary or program_path()], env, log_path)
+
+    def launch(self, command, env, log_path):
+        """Starts the command with its output going to the file log_path."""
+        self.log_path = log_path
+        with open(log_path, "wb") as log:
+            self.proc = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
+        self.pid = self.proc.pid
+        self.window = None
+
+    def wait_window(self, timeout=20.0):
+        self.window = self.display.find_window(TITLE, timeout=timeout)
+        return self.window
+
+    def origin(self):
+        """Screen position of the client area's top-left corner; it moves a
+        few pixels at every gear change."""
+        return client_origin(self.display, self.window)
+
+    def lever_centre(self, name):
+        x, y = self.origin()
+        cx, cy = lever_centre(name)
+        return x + cx, y + cy
+
+    def click_lever(self, name):
+        # Where the button stood at start: after many shakes a click may hit
+        # a neighbour or nothing, which a random drive accepts.
+        x, y = self.lever_centre(name)
+        self.display.xdotool("mousemove", x, y, "click", 1)
+
+    def point(self, fx, fy=0.9):
+        """Moves the pointer to a point given as a fraction of the client
+        area (values outside 0..1 leave the window)."""
+        x, y = self.origin()
+        self.display.xdotool("mousemove", "--", int(x + fx * CLIENT_W), int(y + fy * CLIENT_H))
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def close_with_alt_f4(self, timeout=15.0, attempts=3):
+        """Closes the window through the window manager; returns the exit code.
+        Raises CloseFailed, with the program's output and its
+        threads' stacks, if the program did not end."""
+        return close_window(self.display, self.window, self.proc, timeout, attempts, self.output)
+
+    def stop(self):
+        stop(self.proc)
+
+    def output(self):
+        with open(self.log_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+
+def left_then_right(program, folder, settle):
+    """Takes the pointer from far left (throttle below zero) to far right
+    (full throttle), settle seconds after each move; returns the client
+    origin and the screenshots taken after each."""
+    program.point(-0.5, 1.3)
+    time.sleep(settle)
+    origin = program.origin()
+    left = program.display.screenshot(os.path.join(folder, "left.png"))
+    program.point(1.6, 1.3)
+    time.sleep(settle)
+    return origin, left, program.display.screenshot(os.path.join(folder, "right.png"))
+
+
+def readout_change(program, folder, settle):
+    """Picks N, then revs from idle; returns how many pixels of the engine
+    speed readout changed. The box allows for the readout having wandered a
+    few pixels with the shakes."""
+    program.click_lever("N")
+    (x, y), idle, revved = left_then_right(program, folder, settle)
+    box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
+    return sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p))
+
+
+def window_change(program, folder, settle):
+    """From far left to far right, how many client pixels changed. Clicks
+    nothing and assumes no places: after many shakes the controls stand
+    anywhere, the dial even over the throttle bar's markers. Throttle below
+    zero then above zero changes, in any lever position, the engine or
+    road-speed readout or the throttle bar, and only a running tick redraws
+    them."""
+    (x, y), before, after = left_then_right(program, folder, settle)
+    return sum(1 for by in range(CLIENT_H) for bx in range(CLIENT_W)
+               if before.pixel(x + bx, y + by) != after.pixel(x + bx, y + by))
+
+
+def sanitizer_reports(text):
+    markers = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+               "SUMMARY: AddressSanitizer", "SUMMARY: UndefinedBehaviorSanitizer")
+    return [line for line in text.splitlines() if any(m in line for m in markers)]
+
+
+def wait_until(predicate, timeout, step=0.1):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
+
+
+def recorded_seconds(path):
+    """How many seconds OpenAL Soft's file writer has written so far (it
+    writes in real time, so this is the recording's present moment)."""
+    with open(path, "rb") as f:
+        head = f.read(256)
+    fmt = head.find(b"fmt ")
+    rate = struct.unpack_from("<I", head, fmt + 12)[0]
+    align = struct.unpack_from("<H", head, fmt + 20)[0]
+    data = head.find(b"data") + 8
+    return max(0, os.path.getsize(path) - data) / align / rate
 
 
 class AttachedDisplay(Display):

@@ -14,24 +14,28 @@ ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "a
 
 
 def read_recording(path):
-    """(rate, mono samples) of the file writer's output: 32-bit float, any
-    channel count. The chunk sizes are not trusted (the writer only fills
-    them in when the device closes): everything after the "data" header
-    counts, cut to whole frames."""
+    """(rate, mono samples in -1..1) of a WAV file: the file writer's output
+    (32-bit float) or 16-bit PCM, any channel count. The chunk sizes are not
+    trusted (the writer only fills them in when the device closes):
+    everything after the "data" header counts, cut to whole frames."""
     with open(path, "rb") as f:
         data = f.read()
     if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
         raise ValueError(f"{path}: not RIFF/WAVE")
     fmt_at = data.find(b"fmt ")
     tag, channels, rate, _, align, bits = struct.unpack_from("<HHIIHH", data, fmt_at + 8)
-    if bits != 32 or tag not in (3, 0xFFFE):
-        raise ValueError(f"{path}: expected 32-bit float, got tag {tag} bits {bits}")
+    if bits == 32 and tag in (3, 0xFFFE):
+        values, scale = array.array("f"), 1.0
+    elif bits == 16 and tag in (1, 0xFFFE):
+        values, scale = array.array("h"), 1.0 / 32768
+    else:
+        raise ValueError(f"{path}: unsupported format tag {tag} bits {bits}")
     body = data[data.find(b"data", fmt_at) + 8:]
-    values = array.array("f")
     values.frombytes(body[:len(body) - len(body) % align])
     if channels == 1:
-        return rate, list(values)
-    return rate, [sum(values[i:i + channels]) / channels for i in range(0, len(values), channels)]
+        return rate, [v * scale for v in values]
+    return rate, [sum(values[i:i + channels]) * scale / channels
+                  for i in range(0, len(values), channels)]
 
 
 def read_asset(name):
@@ -83,8 +87,15 @@ def rms_db(samples):
 
 
 def window_levels_db(samples, rate, seconds=0.02):
-    n = int(rate * seconds)
+    """Level in dB of each successive window."""
+    n = max(1, int(rate * seconds))
     return [rms_db(samples[i:i + n]) for i in range(0, len(samples) - n + 1, n)]
+
+
+def window_rms(samples, rate, seconds=0.1):
+    """RMS level (linear) of each successive window."""
+    return [10 ** (db / 20) if db != float("-inf") else 0.0
+            for db in window_levels_db(samples, rate, seconds)]
 
 
 def largest_step(samples, looped=False):

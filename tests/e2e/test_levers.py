@@ -10,11 +10,10 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "soak"))
-import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
 
-LEVERS = soakkit.LEVERS
+LEVERS = harness.LEVERS
 SETTLE = 0.6
 
 
@@ -22,7 +21,7 @@ class LeverTest(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="k58-levers-")
         self.display = harness.Display()
-        self.run = soakkit.Program(self.display, os.path.join(self.tmp, "log"))
+        self.run = harness.Program(self.display, os.path.join(self.tmp, "log"))
         self.assertIsNotNone(self.run.wait_window(), "no window titled K-58")
         time.sleep(0.5)
         self.shots = 0

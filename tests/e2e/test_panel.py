@@ -10,8 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-CLIENT_W = 569
-LEFT, TOP = 273, 229
+from harness import CLIENT_W, LEFT, TOP  # noqa: E402
 # Below the controls, inside the client area.
 POINTER_Y = 145
 
@@ -36,7 +35,7 @@ class PanelTest(unittest.TestCase):
 
     def check_panel(self, frame):
         """frame: the (left, right, top, bottom) frame the window should have."""
-        self.proc = harness.start_program(self.display)
+        self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window, "no window titled K-58")
         time.sleep(1.0)

@@ -16,17 +16,15 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "soak"))
 import harness  # noqa: E402
 import pulsekit  # noqa: E402
-import soakkit  # noqa: E402
 import soundkit  # noqa: E402
 import test_sound  # noqa: E402
 
 
 def start_program(display, server, tmp):
     env = {"ALSOFT_DRIVERS": "pulse", **server.client_env()}
-    return soakkit.Program(display, os.path.join(tmp, "log"), sound=None, extra_env=env)
+    return harness.Program(display, os.path.join(tmp, "log"), sound=None, extra_env=env)
 
 
 class PulseRecording(test_sound.Recording):
@@ -103,7 +101,7 @@ class PulseRestartTest(unittest.TestCase):
         before.stop()  # a recorder that loses its server drops what it holds
         self.server.stop()
         # No server: the program goes on answering.
-        self.assertGreater(soakkit.readout_change(self.program, self.tmp, 0.5), 5,
+        self.assertGreater(harness.readout_change(self.program, self.tmp, 0.5), 5,
                            "the readouts froze without the server")
         self.idle(1.0)
         self.server.start()
@@ -111,9 +109,9 @@ class PulseRestartTest(unittest.TestCase):
         after.wait_for(0.2)  # the program plays into the new server
         self.idle(3.0)
         after.stop()
-        self.assertGreater(soakkit.readout_change(self.program, self.tmp, 0.5), 5,
+        self.assertGreater(harness.readout_change(self.program, self.tmp, 0.5), 5,
                            "the readouts froze after the server came back")
-        self.assertEqual(soakkit.other_windows(self.display, self.program.window), [],
+        self.assertEqual(harness.other_windows(self.display, self.program.window), [],
                          "a message appeared")
         code = self.program.close_with_alt_f4(timeout=15.0)
         self.assertEqual(code, 0, self.program.output()[-2000:])

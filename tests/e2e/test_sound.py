@@ -13,8 +13,8 @@ One run, one recording, in stretches whose drive state is known:
 The tones play throughout, so the whole recording must be free of gaps and
 of steps larger than the carried sounds can make."""
 
-import math
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -22,9 +22,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "soak"))
 import harness  # noqa: E402
-import soakkit  # noqa: E402
 import soundkit  # noqa: E402
 
 NATIVE = 44100  # rate of the engine tone, the beat and the rolling tone
@@ -43,7 +41,7 @@ class Recording:
 
     def __init__(self, display, tmp):
         self.wav = os.path.join(tmp, "drive.wav")
-        self.program = soakkit.Program(display, os.path.join(tmp, "log"), sound=self.wav)
+        self.program = harness.Program(display, os.path.join(tmp, "log"), sound=self.wav)
         self.display = display
         self.marks = {}
 
@@ -118,11 +116,9 @@ class SoundTest(unittest.TestCase):
             rec.neutral()
             time.sleep(1.2)
             rec.mark("end")
-            cls.others = soakkit.other_windows(cls.display, program.window)
-            cls.exit_code = program.close_with_alt_f4(timeout=8.0)
-            if cls.exit_code is None:
-                # The window manager can miss a key under load: once more.
-                cls.exit_code = program.close_with_alt_f4(timeout=8.0)
+            cls.others = harness.other_windows(cls.display, program.window)
+            cls.exit_code = program.close_with_alt_f4(timeout=16.0)
+            cls.output = program.output()
         finally:
             program.stop()
         cls.rate, cls.mix = rec.read()
@@ -133,7 +129,7 @@ class SoundTest(unittest.TestCase):
 
     @classmethod
     def outer_width(cls, program):
-        out = soakkit.subprocess.run(["xwininfo", "-id", str(program.window)],
+        out = subprocess.run(["xwininfo", "-id", str(program.window)],
                                      env=cls.display.env(), capture_output=True, text=True,
                                      timeout=10).stdout
         # Under openbox the frame adds a pixel on each side.
@@ -151,6 +147,7 @@ class SoundTest(unittest.TestCase):
 
     def test_recording_is_whole_and_the_program_closed_cleanly(self):
         self.assertEqual(self.others, [], "another window (an error box?) was open")
+        self.assertEqual(self.exit_code, 0, self.output[-2000:])
         self.assertGreater(len(self.mix) / self.rate, 12.0)
 
     def test_engine_tone_pitch_follows_engine_speed(self):

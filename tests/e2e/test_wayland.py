@@ -15,8 +15,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-CLIENT_W, CLIENT_H = 569, 152
-LEFT, TOP = 273, 229
+from harness import CLIENT_W, CLIENT_H, LEFT, TOP  # noqa: E402
 # Client areas that only the shake changes while the lever is untouched: the
 # lever buttons and the instruction below them; and the road speed readout.
 STILL_BOX = (300, 25, CLIENT_W, 150)
@@ -71,7 +70,8 @@ class WaylandSessionTest(unittest.TestCase):
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def start(self, display, **kwargs):
-        proc = harness.start_program(display, **kwargs)
+        log = kwargs.pop("log", None)
+        proc = harness.Program(display, log, **kwargs).proc
         self.procs.append(proc)
         return proc
 

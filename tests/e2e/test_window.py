@@ -10,8 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
 
-CLIENT_W, CLIENT_H = 569, 152
-LEFT, TOP = 273, 229
+from harness import CLIENT_W, CLIENT_H, LEFT, TOP  # noqa: E402
 
 
 class WindowTest(unittest.TestCase):
@@ -25,7 +24,7 @@ class WindowTest(unittest.TestCase):
         self.display.close()
 
     def test_window_opens_at_its_place_and_reacts_to_the_pointer(self):
-        self.proc = harness.start_program(self.display)
+        self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window, "no window titled K-58")
         self.display.xdotool("windowfocus", window, check=False)
@@ -49,7 +48,7 @@ class WindowTest(unittest.TestCase):
 
     def test_closing_the_window_ends_the_program_with_exit_code_0(self):
         self.display.start_window_manager()
-        self.proc = harness.start_program(self.display)
+        self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window)
         time.sleep(1.0)
@@ -61,7 +60,7 @@ class WindowTest(unittest.TestCase):
         # alt+F4 goes to whatever window is active: with another window open
         # (as an error box would be) the helper must close nothing.
         self.display.start_window_manager()
-        self.proc = harness.start_program(self.display)
+        self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window)
         other = subprocess.Popen(["xmessage", "-geometry", "+300+500", "error"],
@@ -81,7 +80,7 @@ class WindowTest(unittest.TestCase):
 
     def test_missing_sound_module_shows_the_application_error_box_and_exits_1(self):
         binary = harness.copy_program_without_module(self.tmp)
-        self.proc = harness.start_program(self.display, binary=binary)
+        self.proc = harness.Program(self.display, binary=binary).proc
         box = self.display.find_window("Application Error")
         self.assertIsNotNone(box, "no Application Error box")
         self.assertIsNone(self.display.find_window("K-58", timeout=0.5), "main window opened")

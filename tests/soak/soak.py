@@ -20,8 +20,9 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+import harness  # noqa: E402
 
 WARM_UP_S = 10.0
 RSS_GROWTH_LIMIT_KB = 5 * 1024
@@ -52,7 +53,7 @@ class RandomDriver:
                 program.point(fx, rng.uniform(0.0, 1.5))
                 time.sleep(0.01)
         elif kind < 0.8:
-            self.click(rng.choice(soakkit.LEVERS))
+            self.click(rng.choice(harness.LEVERS))
             time.sleep(rng.uniform(0.02, 0.4))
         else:
             # I and II back to back while the first change still pumps
@@ -77,7 +78,7 @@ class SoakTest(unittest.TestCase):
         self.display = harness.Display()
         self.display.start_window_manager()
         # 16-bit mono keeps a long recording small.
-        self.program = soakkit.Program(
+        self.program = harness.Program(
             self.display, os.path.join(self.tmp, "program.log"),
             sound=os.path.join(self.tmp, "soak.wav"),
             general="channels = mono\nsample-type = int16")
@@ -97,7 +98,7 @@ class SoakTest(unittest.TestCase):
         return result
 
     def assert_no_error_box(self):
-        boxes = soakkit.other_windows(self.display, self.program.window)
+        boxes = harness.other_windows(self.display, self.program.window)
         self.assertEqual(boxes, [], f"error box(es) appeared; program output in {self.tmp}")
 
     def assert_answers(self):
@@ -105,7 +106,7 @@ class SoakTest(unittest.TestCase):
         the pointer, whatever state the drive is in and wherever the shakes
         have left the controls."""
         time.sleep(1.5)  # let any gear change finish shaking
-        changed = soakkit.window_change(self.program, self.tmp, 0.6)
+        changed = harness.window_change(self.program, self.tmp, 0.6)
         self.assertGreater(changed, 5, "the window no longer follows the throttle")
 
     def test_random_drive(self):
@@ -148,7 +149,7 @@ class SoakTest(unittest.TestCase):
         code = program.close_with_alt_f4(timeout=60 if SANITIZED else 15)
         self.assertIsNotNone(code, "the program did not end when its window was closed")
         output = program.output()
-        reports = soakkit.sanitizer_reports(output)
+        reports = harness.sanitizer_reports(output)
         self.assertEqual(reports, [], output[-4000:])
         self.assertEqual(code, 0, output[-4000:])
 

@@ -17,10 +17,8 @@ import unittest
 import winekit
 from winekit import harness
 
-CLIENT_W, CLIENT_H = 569, 152
-LEFT, TOP = 273, 229
+from harness import CLIENT_W, CLIENT_H, LEFT, TOP, LEVERS  # noqa: E402
 OUTER_W = CLIENT_W + 2 * winekit.FRAME_SIDE
-LEVERS = "B R I II A N".split()
 ROAD_SPEED_BOX = (112, 40, 140, 53)
 # Every component of a shake moves by 4 jumps of -2..+2 on each axis.
 SHAKE_REACH = 8

@@ -56,17 +56,15 @@ def drive_c(prefix=None):
 
 # --- the real k58.exe on a private X display --------------------------------
 #
-# The end-to-end kit of the Linux build (tests/e2e, tests/soak) drives the
+# The end-to-end kit of the Linux build (tests/e2e) drives the
 # Windows program too; what differs is how it starts and that Wine, not the
 # window manager, draws and owns the window's frame.
 
 import sys  # noqa: E402
 import tempfile  # noqa: E402
 
-sys.path.insert(0, str(HERE.parent / "soak"))
 sys.path.insert(0, str(HERE.parent / "e2e"))
 import harness  # noqa: E402
-import soakkit  # noqa: E402
 
 # Wine's frame around a window with a caption and a single border (its own
 # metrics, the same in every prefix the tests make): 3 pixels on each side
@@ -102,22 +100,16 @@ def no_sound_server():
     return dict(_NO_SERVER)
 
 
-class Program(soakkit.Program):
+class Program(harness.Program):
     """k58.exe under Wine on a display, driven like the Linux program. Its
     sound goes to the PulseAudio server that sound names (a
     pulsekit.PulseServer), or nowhere: then no server is reachable."""
 
     def __init__(self, display, log_path, sound=None, exe=None, extra_env=None):
         self.display = display
-        self.log_path = log_path
-        self.log = open(log_path, "wb")
         env = sound.client_env() if sound is not None else no_sound_server()
         env.update(extra_env or {})
-        env = environment(**display.env(**env))
-        self.proc = subprocess.Popen(["wine", exe or program_path()], env=env, stdout=self.log,
-                                     stderr=subprocess.STDOUT)
-        self.pid = self.proc.pid
-        self.window = None
+        self.launch(["wine", exe or program_path()], environment(**display.env(**env)), log_path)
 
     def frame(self):
         """Screen position of the window's outer frame, which Wine draws: its
@@ -130,16 +122,6 @@ class Program(soakkit.Program):
 
     def close_with_alt_f4(self, timeout=15.0, attempts=3):
         """alt+F4 to the window, given the input focus, as Wine's windows take
-        no activation from the window manager; only while no other window
-        (an error box) is open. Returns the exit code, or None."""
-        for _ in range(attempts):
-            if harness.other_windows(self.display, self.window):
-                return None
-            self.display.xdotool("windowfocus", self.window, check=False)
-            if self.display.xdotool("getwindowfocus", check=False) == str(self.window):
-                self.display.xdotool("key", "alt+F4", check=False)
-            try:
-                return self.proc.wait(timeout / attempts)
-            except subprocess.TimeoutExpired:
-                continue
-        return None
+        no activation from the window manager (see harness.close_window)."""
+        return harness.close_window(self.display, self.window, self.proc, timeout, attempts,
+                                    self.output, focus=True)
