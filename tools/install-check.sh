@@ -66,9 +66,13 @@ mirror_from_apt() {
             2>/dev/null |
         sed -n -e 's/^URIs:[[:space:]]*//p' -e 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]\+\).*/\2/p' |
         grep -m1 -E '/debian/?$' || true)
-    echo "${m:-http://deb.debian.org/debian}"
+    echo "$m"
 }
 mirror=${K58_MIRROR:-$(mirror_from_apt)}
+if [ -z "$mirror" ]; then
+    echo "install-check.sh: no Debian mirror in apt's sources; name one in K58_MIRROR" >&2
+    exit 2
+fi
 
 mounted=()
 xvfb_pid=""
