@@ -17,6 +17,11 @@ TClockSource& Source() {
     return source;
 }
 
+TSleepFunction& SleepFunction() {
+    static TSleepFunction sleep;
+    return sleep;
+}
+
 } // namespace
 
 std::uint32_t timeGetTime() {
@@ -35,6 +40,16 @@ void ResetClockSource() {
 
 bool ClockIsInjected() noexcept {
     return static_cast<bool>(Source());
+}
+
+void Sleep(std::uint32_t milliseconds) {
+    if (const TSleepFunction& sleep = SleepFunction())
+        return sleep(milliseconds);
+    SystemSleep(milliseconds);
+}
+
+void SetSleepFunction(TSleepFunction sleep) {
+    SleepFunction() = std::move(sleep);
 }
 
 std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue) {

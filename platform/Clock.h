@@ -34,8 +34,14 @@ std::chrono::steady_clock::time_point ClockMoment(std::uint32_t clockValue);
 // random generator's seed for the shake).
 std::uint32_t PerformanceCounterLow32();
 
-// Blocks the calling thread for at least the given number of milliseconds.
+// Blocks the calling thread for at least the given number of milliseconds,
+// or does what a test put in its place.
 void Sleep(std::uint32_t milliseconds);
+
+// Replaces what Sleep does (a test advances its injected clock instead of
+// waiting); an empty function restores the system's sleep.
+using TSleepFunction = std::function<void(std::uint32_t milliseconds)>;
+void SetSleepFunction(TSleepFunction sleep);
 
 #ifdef K58_TRACE_TIMING
 // Benchmark builds only (CMake option K58_TRACE_TIMING): appends the line

@@ -14,4 +14,7 @@ std::uint32_t SystemTimeGetTime();
 // clockValue, taken as the nearest such reading to now.
 std::chrono::steady_clock::time_point SystemClockMoment(std::uint32_t clockValue);
 
+// Blocks the calling thread for at least the given number of milliseconds.
+void SystemSleep(std::uint32_t milliseconds);
+
 } // namespace k58

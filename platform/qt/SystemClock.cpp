@@ -37,7 +37,7 @@ std::uint32_t PerformanceCounterLow32() {
     return static_cast<std::uint32_t>(ns);
 }
 
-void Sleep(std::uint32_t milliseconds) {
+void SystemSleep(std::uint32_t milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0) {

@@ -25,7 +25,7 @@ std::uint32_t PerformanceCounterLow32() {
     return GetTickCount();
 }
 
-void Sleep(std::uint32_t milliseconds) {
+void SystemSleep(std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }
 

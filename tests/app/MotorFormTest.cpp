@@ -2,6 +2,7 @@
 // buttons' enabling by the tick, and a gear change's shake.
 #include "app/Motor_F.h"
 #include "platform/Application.h"
+#include "platform/Clock.h"
 #include "sound/DXSound.h"
 #include "sound/DXWaveList.h"
 #include "sound/SoundBank.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QImage>
+#include <QMetaObject>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -233,6 +235,88 @@ TEST_F(MotorFormTest, AGearChangeShakesEveryControlAndTheWindowByAtMostEightPixe
     EXPECT_GT(moved, 0);
     EXPECT_LE(std::abs(form->Left() - formLeft), 8);
     EXPECT_LE(std::abs(form->Top() - formTop), 8);
+}
+
+TEST_F(MotorFormTest, TicksRunNestedInAGearChangesPumpingWhileTheBeatTimerWaits) {
+    // The real loop's pumping with the clock and sleeping injected: each
+    // sleep of a sequence advances the clock and lets one tick come due, as
+    // the 10 ms timer would; the first also has I picked.
+    std::uint32_t now = 1000;
+    std::uint32_t slept = 0;
+    bool inSequence = false;
+    bool pickedInside = false;
+    struct Seen {
+        TDriveState state;
+        std::string engine, gear, road;
+        std::int32_t engineRate, rollingRate;
+    };
+    std::vector<Seen> nested;
+    const auto tick = [&] {
+        form->Timer2Timer(form.get());
+        const auto* items = form->DXWaveList1->Items();
+        nested.push_back({form->DriveState(), form->Label1->Caption(), form->Label2->Caption(),
+                          form->Label5->Caption(), items->Items(1)->Frequency(),
+                          items->Items(2)->Frequency()});
+    };
+    SetClockSource([&] { return now; });
+    SetSleepFunction([&](std::uint32_t ms) {
+        now += ms;
+        slept += ms;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), tick, Qt::QueuedConnection);
+        if (slept == 20)
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [&] {
+                    pickedInside = inSequence;
+                    form->AI->Execute();
+                },
+                Qt::QueuedConnection);
+    });
+    // The beat timer's timing starts on the injected clock.
+    form->Timer1->SetEnabled(false);
+    form->Timer1->SetEnabled(true);
+    int beats = 0;
+    int beatsWhilePumping = 0;
+    form->Timer1->OnTimer = [&](TObject*, std::int32_t) {
+        ++beats;
+        beatsWhilePumping += inSequence;
+    };
+    PointAt(form->Width() / 2);
+
+    inSequence = true;
+    form->AII->Execute();
+    inSequence = false;
+    QCoreApplication::processEvents(); // the tick the last sleep let come due
+    SetSleepFunction(nullptr);
+
+    // I picked inside II's pumping ran a second sequence there: both
+    // sequences slept, and the inner one's gear change stands.
+    EXPECT_TRUE(pickedInside);
+    EXPECT_EQ(slept, 2 * (6 * 20u + 4 * 5u));
+    EXPECT_EQ(form->DriveState().LeverPosition, lpI);
+    EXPECT_EQ(form->DriveState().Gear, 1);
+    // Every nested tick wrote the labels and both tones' rates from the
+    // state it left; those after the inner change show gear 1 near 2500.
+    ASSERT_GE(nested.size(), 20u);
+    bool sawInnerChange = false;
+    for (const Seen& seen : nested) {
+        if (seen.state.EngineSpeed > 500) { // (shown before it is limited to idle)
+            EXPECT_EQ(seen.engine, std::to_string(seen.state.EngineSpeed));
+        }
+        EXPECT_EQ(seen.gear, std::to_string(seen.state.Gear));
+        EXPECT_EQ(seen.road, std::to_string(seen.state.RoadSpeed / 30));
+        EXPECT_EQ(seen.engineRate, (seen.state.EngineSpeed - 500) * 10 + 22000);
+        EXPECT_EQ(seen.rollingRate, seen.state.RoadSpeed * 100 + 15000);
+        sawInnerChange |= seen.state.Gear == 1 && seen.state.EngineSpeed > 2400;
+    }
+    EXPECT_TRUE(sawInnerChange);
+    // The beat timer never fired while the handlers pumped, though its
+    // interval passed; the next idle step fires it.
+    EXPECT_EQ(beatsWhilePumping, 0);
+    EXPECT_EQ(beats, 0);
+    Application->IdleStep();
+    EXPECT_EQ(beats, 1);
+    ResetClockSource();
 }
 
 } // namespace

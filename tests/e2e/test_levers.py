@@ -1,6 +1,5 @@
 """End to end: the six lever buttons of the real window, clicked through the
-window system (xdotool), each setting its lever position; also clicks that
-land while a gear change pumps messages. The lever position shows in what
+window system (xdotool), each setting its lever position. The lever position shows in what
 the tick does next: the speed marker (road speed), the gear readout and
 which buttons are greyed."""
 
@@ -46,22 +45,17 @@ class LeverTest(unittest.TestCase):
         x, y = cx - panel.origin[0], cy - panel.origin[1]
         return panel.dark_pixels(x - 9, y - 9, x + 10, y + 10) > 0
 
-    def shift(self, *levers, gear):
-        """Clicks the levers (see click) and checks the gear readout shows
-        the digit gear afterwards."""
-        self.click(*levers)
+    def shift(self, lever, gear):
+        """Clicks the lever and checks the gear readout shows the digit gear
+        afterwards."""
+        self.click(lever)
         time.sleep(0.5)
         now = self.look()
-        self.assertEqual(now.gear_glyph(), gear, f"{' then '.join(levers)}: wrong gear readout")
+        self.assertEqual(now.gear_glyph(), gear, f"{lever}: wrong gear readout")
         return now
 
-    def click(self, *levers):
-        """Clicks the buttons one right after the other: a click after one
-        that starts a gear change lands while the sequence pumps."""
-        args = []
-        for lever in levers:
-            args += ["mousemove", *self.run.lever_centre(lever), "click", "1"]
-        self.display.xdotool(*args)
+    def click(self, lever):
+        self.display.xdotool("mousemove", *self.run.lever_centre(lever), "click", "1")
         time.sleep(SETTLE)
 
     def test_each_lever_button_sets_its_lever_position(self):
@@ -104,21 +98,8 @@ class LeverTest(unittest.TestCase):
         two = self.look().gear_glyph()
         self.assertTrue(two and two != one, "II: the gear readout still shows 1")
         self.shift("I", gear=one)
-
-        # N clicked while II's gear change pumps: the sequence ends in gear 2
-        # with the lever at N, where the road speed stays where it is.
-        held = self.shift("II", "N", gear=two).speed_column()
-        self.assertGreater(held or 0, 1)
-        time.sleep(0.7)
-        self.assertEqual(self.speed(), held, "II then N: road speed did not stay")
-
-        # Back to gear 1 through I, then B clicked while II's gear change
-        # pumps: gear 2, and B brakes to rest. (After I the engine stands at
-        # 2500 in gear 1, so a lever that allows the automatic upshift would
-        # shift again: II's sequence leaves gear 2 instead.)
-        self.shift("I", gear=one)
-        now = self.shift("II", "B", gear=two)
-        self.assertLessEqual(now.speed_column() or 0, 1, "II then B: road speed did not fall")
+        # (Clicks that land while a gear change pumps: MotorFormTest, which
+        # nests them deterministically.)
         self.assertTrue(self.run.running(), "program ended")
 
 
