@@ -105,6 +105,13 @@ class Display:
                        check=True, timeout=20)
         return Screenshot(path)
 
+    def region(self, x, y, width, height):
+        """The pixels of a box of the screen, grabbed in one quick step."""
+        rgb = subprocess.run(["import", "-silent", "-window", "root", "-crop",
+                              f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"],
+                             env=self.env(), capture_output=True, check=True, timeout=20).stdout
+        return Region(x, y, width, rgb)
+
     def close(self):
         if getattr(self, "wm", None):
             self.wm.terminate()
@@ -152,6 +159,17 @@ class Screenshot:
     def find(self, colour, x0, y0, x1, y1):
         """Columns (x) in the box [x0,x1) x [y0,y1) whose pixel has this colour."""
         return sorted({x for y in range(y0, y1) for x in range(x0, x1) if self.pixel(x, y) == colour})
+
+
+class Region:
+    """Pixels of a box of the screen, read by screen position."""
+
+    def __init__(self, x, y, width, rgb):
+        self.x, self.y, self.width, self.rgb = x, y, width, rgb
+
+    def pixel(self, x, y):
+        i = ((y - self.y) * self.width + (x - self.x)) * 3
+        return tuple(self.rgb[i:i + 3])
 
 
 def client_origin(display, window):
@@ -212,14 +230,17 @@ class Panel:
         """Pixels in the box [x0,x1) x [y0,y1) dark enough to be text."""
         return sum(1 for x in range(x0, x1) for y in range(y0, y1) if max(self.pixel(x, y)) < 80)
 
+    # Where gear_glyph looks: the gear readout with room for the shakes.
+    GEAR_BOX = (100, 74, 156, 130)
+
     def gear_glyph(self):
         """The digit of the gear readout (Label2 at 112, 88) as the set of
         its dark pixels counted from their top-left corner, so that the same
         digit compares equal wherever the shakes have moved it. The digit is
         the largest connected patch of ink in a box with room for the
         shakes; bits of neighbouring labels moved into the box are smaller."""
-        ink = {(x, y) for x in range(100, 156) for y in range(74, 130)
-               if max(self.pixel(x, y)) < 80}
+        x0, y0, x1, y1 = self.GEAR_BOX
+        ink = {(x, y) for x in range(x0, x1) for y in range(y0, y1) if max(self.pixel(x, y)) < 80}
         best = set()
         while ink:
             patch, todo = set(), [ink.pop()]
@@ -401,6 +422,13 @@ class Program:
             self.proc = subprocess.Popen(command, env=env, stdout=log, stderr=subprocess.STDOUT)
         self.pid = self.proc.pid
         self.window = None
+
+    def gear_glyph(self):
+        """The gear readout's digit as harness.Panel.gear_glyph gives it, from
+        a quick grab of just that part of the screen."""
+        x, y = self.origin()
+        x0, y0, x1, y1 = Panel.GEAR_BOX
+        return Panel(self.display.region(x + x0, y + y0, x1 - x0, y1 - y0), (x, y)).gear_glyph()
 
     def wait_window(self, timeout=20.0):
         self.window = self.display.find_window(TITLE, timeout=timeout)

@@ -37,6 +37,7 @@ class PulseRecording(test_sound.Recording):
         self.program = start_program(display, self.server, tmp)
         self.recorder.wait_for(0.5)
         self.display = display
+        self.tmp = tmp
         self.marks = {}
 
     def frames(self):

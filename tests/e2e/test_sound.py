@@ -41,6 +41,7 @@ class Recording:
 
     def __init__(self, display, tmp):
         self.wav = os.path.join(tmp, "drive.wav")
+        self.tmp = tmp
         self.program = harness.Program(display, os.path.join(tmp, "log"), sound=self.wav)
         self.display = display
         self.marks = {}
@@ -66,6 +67,24 @@ class Recording:
     def client_x(self, cx):
         x, y = self.program.origin()
         self.display.xdotool("mousemove", "--", x + cx, y + 130)
+
+    def panel(self, name):
+        shot = self.display.screenshot(os.path.join(self.tmp, name + ".png"))
+        return harness.Panel(shot, self.program.origin())
+
+    def activate_other(self):
+        """Makes another program's window the active one; returns it."""
+        other = subprocess.Popen(["xmessage", "-geometry", "+300+500", "another program"],
+                                 env=self.display.env(), stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        window = self.display.find_window("xmessage")
+        self.display.xdotool("windowactivate", "--sync", window, check=False)
+        return other
+
+    def activate_program(self, other):
+        """Ends the other program and makes K-58's window the active one."""
+        harness.stop(other)
+        self.display.xdotool("windowactivate", "--sync", self.program.window, check=False)
 
 
 class SoundTest(unittest.TestCase):
@@ -116,6 +135,35 @@ class SoundTest(unittest.TestCase):
             rec.neutral()
             time.sleep(1.2)
             rec.mark("end")
+            # A from rest, full throttle: the engine climbs to the automatic
+            # upshift; once the gear readout shows it, the pointer at the
+            # neutral point lets the engine fall back to idle in gear 2.
+            one = program.gear_glyph()
+            rec.mark("a")
+            program.click_lever("A")
+            rec.client_x(rec.outer_width + 60)
+            cls.upshifted = harness.wait_until(
+                lambda: program.gear_glyph() not in (one, frozenset()), 20.0, step=0.0)
+            rec.neutral()
+            time.sleep(3.0)
+            rec.mark("a_end")
+            # Another program's window active: the readouts keep following
+            # the pointer; then K-58 active again, braking to idle.
+            other = rec.activate_other()
+            rec.mark("inactive")
+            before = rec.panel("inactive")
+            rec.client_x(rec.outer_width + 60)
+            time.sleep(2.0)
+            after = rec.panel("inactive_end")
+            rec.mark("inactive_end")
+            cls.inactive_readout_change = sum(
+                1 for x in range(80, 190) for y in range(30, 80)
+                if before.pixel(x, y) != after.pixel(x, y))
+            rec.activate_program(other)
+            rec.client_x(-150)
+            rec.mark("active")
+            time.sleep(2.5)
+            rec.mark("active_end")
             cls.others = harness.other_windows(cls.display, program.window)
             cls.exit_code = program.close_with_alt_f4(timeout=16.0)
             cls.output = program.output()
@@ -150,23 +198,57 @@ class SoundTest(unittest.TestCase):
         self.assertEqual(self.exit_code, 0, self.output[-2000:])
         self.assertGreater(len(self.mix) / self.rate, 12.0)
 
-    def test_engine_tone_pitch_follows_engine_speed(self):
+    def engine_tone_rate(self, seg):
+        """The engine tone's playback rate in a stretch of the mix, from its
+        spectrum matched against the carried sound's."""
         template = soundkit.looped_tone_spectrum("engine-tone.wav", 2.0, *TEMPLATE_BAND)
+        low, low_rate = soundkit.decimate_for_pitch(seg, self.rate)
+        spec = soundkit.log_spectrum(low, low_rate, *PITCH_BAND)
+        scale, _ = soundkit.match_scale(template, spec, 0.35, 1.3)
+        return scale * NATIVE
+
+    def test_engine_tone_pitch_follows_engine_speed(self):
         rates = {}
         for name, speed in (("idle", 500), ("n1", 1100), ("n2", 1200)):
-            end = name + "_end"
-            seg = self.stretch(name, end)[:int(2.0 * self.rate)]
-            low, low_rate = soundkit.decimate_for_pitch(seg, self.rate)
-            spec = soundkit.log_spectrum(low, low_rate, *PITCH_BAND)
-            scale, score = soundkit.match_scale(template, spec, 0.35, 1.3)
-            rates[name] = (scale * NATIVE, engine_rate(speed), score)
+            seg = self.stretch(name, name + "_end")[:int(2.0 * self.rate)]
+            rates[name] = (self.engine_tone_rate(seg), engine_rate(speed))
         print("\nengine tone rate, measured vs set:", rates, file=sys.stderr)
-        for name, (measured, expected, _) in rates.items():
+        for name, (measured, expected) in rates.items():
             self.assertAlmostEqual(measured / expected, 1.0, delta=0.02, msg=name)
         ratio = rates["n1"][0] / rates["idle"][0]
         print(f"ratio n1/idle {ratio:.4f} (expected {28000 / 22000:.4f})", file=sys.stderr)
         self.assertAlmostEqual(ratio, 28000 / 22000, delta=0.02)
 
+    def test_the_automatic_upshift_clunks_once_and_the_tone_falls_back_to_idle(self):
+        self.assertTrue(self.upshifted, "the gear readout never showed the upshift")
+        seg = self.stretch("a", "a_end")
+        # A gear change heard: a clunk with the sequence's six quick beats
+        # (the clunk matcher alone also fires on a fast-climbing engine).
+        beats = soundkit.beat_onsets(seg, self.rate, min_gap=0.012)
+        clunks = [c for c in soundkit.clunk_onsets(seg, self.rate)
+                  if sum(1 for t in beats if c - 0.01 <= t <= c + 0.3) >= 6]
+        self.assertEqual(len(clunks), 1, "one gear change at the upshift and no other: clunks "
+                         f"{soundkit.clunk_onsets(seg, self.rate)}, beats {beats}")
+        at = int(clunks[0] * self.rate)
+        climbed = self.engine_tone_rate(seg[at - int(0.3 * self.rate):at - int(0.02 * self.rate)])
+        start = self.engine_tone_rate(seg[:int(0.5 * self.rate)])
+        idle = self.engine_tone_rate(seg[-int(1.0 * self.rate):])
+        print(f"\nA: engine tone {start:.0f} Hz at the start, {climbed:.0f} Hz before the clunk "
+              f"at {clunks[0]:.2f} s, {idle:.0f} Hz after it", file=sys.stderr)
+        self.assertAlmostEqual(start / engine_rate(500), 1.0, delta=0.02)
+        self.assertGreater(climbed, 1.3 * engine_rate(500), "the tone did not climb")
+        self.assertAlmostEqual(idle / engine_rate(500), 1.0, delta=0.02)
+
+    def test_beats_stop_while_another_window_is_active_and_resume_after(self):
+        self.assertGreater(self.inactive_readout_change, 5, "the readouts stood still")
+        inactive = self.stretch("inactive", "inactive_end", trim=0.3)
+        self.assertEqual(soundkit.beat_onsets(inactive, self.rate), [], "beats while inactive")
+        found = self.beat_onsets("active", "active_end")
+        gaps = sorted(b - a for a, b in zip(found, found[1:]))
+        print(f"\nactive again: {len(found)} beats, median interval "
+              f"{gaps[len(gaps) // 2] * 1000 if gaps else 0:.0f} ms", file=sys.stderr)
+        self.assertGreaterEqual(len(found), 6)
+        self.assertAlmostEqual(gaps[len(gaps) // 2], 0.250, delta=0.025)
 
     def beat_onsets(self, name, end, min_gap=0.03):
         """Start times (s, from the stretch's start) of the engine beats."""

@@ -28,7 +28,14 @@ class WineRecording(test_pulse.PulseRecording):
         self.program = winekit.Program(display, os.path.join(tmp, "log"), sound=self.server)
         self.recorder.wait_for(0.5)
         self.display = display
+        self.tmp = tmp
         self.marks = {}
+
+    def activate_program(self, other):
+        # Wine's windows take the input focus, not activation from the
+        # window manager.
+        harness.stop(other)
+        self.display.xdotool("windowfocus", self.program.window, check=False)
 
 
 class WineSoundTest(test_sound.SoundTest):
