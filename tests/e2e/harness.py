@@ -322,7 +322,7 @@ def close_window(display, window, proc, timeout=15.0, attempts=3, output=None, f
     program's output, shown then. focus: give the window the input focus
     instead of activating it through the window manager (Wine's windows
     take no activation from it)."""
-    sent = False
+    sent = stuck = False
     for _ in range(attempts):
         boxes = other_windows(display, window)
         if boxes:
@@ -348,9 +348,10 @@ def close_window(display, window, proc, timeout=15.0, attempts=3, output=None, f
             shown = display.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
             why = ("the program did not exit after alt+F4; its window is "
                    + ("still shown" if str(window) in shown else "gone"))
+            stuck = True
     if proc.poll() is not None:
         return proc.returncode
-    stacks = thread_stacks(proc.pid)
+    stacks = thread_stacks(proc.pid) if stuck else "(not asked for)"
     text = output() if output else ""
     raise CloseFailed(f"the program did not end when its window was closed: {why}\n"
                       f"--- its output (last 4000 characters):\n{text[-4000:]}\n"

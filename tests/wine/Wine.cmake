@@ -1,7 +1,8 @@
 # Running cross-built Windows test programs through Wine (included from
 # tests/CMakeLists.txt). Every ctest run makes one fresh Wine prefix in the
-# build folder (fixture "wine_prefix") and ends its wineserver afterwards;
-# all Wine tests run in that prefix.
+# build folder (fixture "wine_prefix", which also checks that the prefix
+# holds what the tests rely on) and ends its wineserver afterwards; all Wine
+# tests run in that prefix.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(K58_WINE_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -30,9 +31,6 @@ function(k58_add_wine_test name)
         FIXTURES_REQUIRED wine_prefix
         TIMEOUT 300)
 endfunction()
-
-# The prefix is set up as the Wine tests rely on.
-k58_add_wine_test(wine_prefix_settings COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/test_prefix.py -v)
 
 # k58.exe itself under Wine, each test on a private X display: the window and
 # its drive with no sound server (e2e), its sound through a private

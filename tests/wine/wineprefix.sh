@@ -49,3 +49,26 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null
 # Until the prefix's first server has ended (and written the registry), a
 # program started in it cannot make its window.
 wineserver -w
+
+# The prefix must hold what the tests rely on; say what is missing.
+check() {
+    if ! grep -qiF "$2" "$WINEPREFIX/user.reg"; then
+        echo "wineprefix.sh: the registry lacks $1" >&2
+        exit 1
+    fi
+}
+check "the unmanaged X11 driver" '"Managed"="N"'
+check "Times New Roman's replacement" '"Times New Roman"="Liberation Serif"'
+check "Arial's replacement" '"Arial"="Liberation Sans"'
+check "sound through PulseAudio" '"Audio"="pulse"'
+for font in /usr/share/wine/fonts/*; do
+    cmp -s "$font" "$WINEPREFIX/drive_c/windows/Fonts/$(basename "$font")" ||
+        { echo "wineprefix.sh: $(basename "$font") is missing from the prefix" >&2; exit 1; }
+done
+# Wine set up as wine.env says prints nothing of its own on error output.
+said=$(wine cmd /c echo k58 2>&1 >/dev/null)
+if [ -n "$said" ]; then
+    echo "wineprefix.sh: Wine said on error output: $said" >&2
+    exit 1
+fi
+wineserver -w
