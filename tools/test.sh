@@ -11,8 +11,11 @@
 #      in a fresh Wine prefix: the unit tests of the plain C++ layers,
 #      k58.exe end to end under Xvfb, its sound through a PulseAudio server,
 #      and the zip and the installer.
-# Every stage runs even when an earlier one failed; each prints its result
-# and time, and the script exits non-zero if any stage failed.
+# The sanitizer, fuzz and Windows builds run while the normal build's tests
+# run, at idle priority: they take only the time the tests leave unused, so
+# the tests' timing is what it would be alone. Every stage runs even when an
+# earlier one failed; each prints its result and time, and the script exits
+# non-zero if any stage failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -21,8 +24,20 @@ bash tools/install-deps.sh || exit 1
 
 results=()
 failed=0
+status=$(mktemp -d)
+trap 'rm -rf "$status"' EXIT
 
-# stage NAME COMMAND...: runs one stage and records its result and time.
+# record NAME CODE SECONDS: notes one stage's result.
+record() {
+    if [ "$2" -eq 0 ]; then
+        results+=("passed  $(printf '%4d' "$3") s  $1")
+    else
+        results+=("FAILED  $(printf '%4d' "$3") s  $1")
+        failed=1
+    fi
+}
+
+# stage NAME COMMAND...: runs one stage in the foreground.
 stage() {
     local name=$1
     shift
@@ -30,12 +45,29 @@ stage() {
     local began=$SECONDS
     # Not in an if: errexit would be off inside the subshell there.
     ( set -e; "$@" )
-    if [ $? -eq 0 ]; then
-        results+=("passed  $(printf '%4d' $((SECONDS - began))) s  $name")
-    else
-        results+=("FAILED  $(printf '%4d' $((SECONDS - began))) s  $name")
-        failed=1
+    record "$name" $? $((SECONDS - began))
+}
+
+# build_quietly NAME COMMAND...: one build of the background chain; its
+# output goes to a log shown when it fails, its result to the status folder.
+build_quietly() {
+    local name=$1
+    shift
+    local began=$SECONDS
+    ( set -e; "$@" ) >"$status/$name.log" 2>&1
+    echo "$? $((SECONDS - began))" >"$status/$name"
+}
+
+# built NAME: 0 if that background build succeeded, else shows its log.
+built() {
+    local code seconds
+    read -r code seconds <"$status/$1"
+    record "$1 build (in the background)" "$code" "$seconds"
+    if [ "$code" -ne 0 ]; then
+        echo "== $1 build FAILED:"
+        tail -n 60 "$status/$1.log"
     fi
+    return "$code"
 }
 
 format_check() {
@@ -50,32 +82,47 @@ format_check() {
 normal_build() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=ON >/dev/null
     cmake --build build -j"$jobs"
-    (cd build && ctest -j"$jobs" --output-on-failure --timeout 600)
 }
+normal_tests() { cd build && ctest -j"$jobs" --output-on-failure --timeout 600; }
 
 sanitizer_build() {
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
-    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600)
+}
+sanitizer_tests() {
+    cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$jobs" -L 'unit|asan' --output-on-failure --timeout 600
 }
 
 fuzz_build() {
     cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DK58_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$jobs"
-    (cd build-fuzz && ctest --output-on-failure --timeout 600)
 }
+fuzz_run() { cd build-fuzz && ctest --output-on-failure --timeout 600; }
 
 windows_build() {
     cmake --preset windows >/dev/null
     cmake --build --preset windows -j"$jobs"
-    ctest --preset windows -j"$jobs" --timeout 600
 }
+windows_tests() { ctest --preset windows -j"$jobs" --timeout 600; }
+
+# Idle priority where the system allows it, else the lowest nice value.
+idle=(chrt --idle 0)
+"${idle[@]}" true 2>/dev/null || idle=(nice -n 19)
 
 stage "format check" format_check
-stage "normal build and tests" normal_build
-stage "sanitizer build and tests" sanitizer_build
-stage "fuzz build and run" fuzz_build
-stage "Windows build (mingw-w64) and tests through Wine" windows_build
+stage "normal build" normal_build
+(
+    for name in sanitizer fuzz windows; do
+        build_quietly "$name" "${idle[@]}" bash -c "set -e; $(declare -f "${name}_build"); jobs=$jobs; ${name}_build"
+    done
+) &
+background=$!
+stage "normal tests" normal_tests
+echo "== waiting for the background builds"
+wait "$background"
+if built sanitizer; then stage "sanitizer tests" sanitizer_tests; fi
+if built fuzz; then stage "fuzz run" fuzz_run; fi
+if built windows; then stage "Windows tests through Wine" windows_tests; fi
 
 echo "== results"
 printf '%s\n' "${results[@]}"
