@@ -32,9 +32,11 @@ class WineRecording(test_pulse.PulseRecording):
         self.marks = {}
 
     def activate_program(self, other):
-        # Wine's windows take the input focus, not activation from the
-        # window manager.
+        # Wine's windows take no activation from the window manager: a click
+        # on a free spot of the client area activates it, as a user would.
         harness.stop(other)
+        x, y = self.program.origin()
+        self.display.xdotool("mousemove", x + 8, y + 145, "click", "1")
         self.display.xdotool("windowfocus", self.program.window, check=False)
 
 
