@@ -22,6 +22,15 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 bash tools/install-deps.sh || exit 1
 
+# The compiler cache: a run rebuilds only what changed since the last run
+# on this machine, wherever the clone is.
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    export cache_args="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+else
+    export cache_args=""
+fi
+
 results=()
 failed=0
 status=$(mktemp -d)
@@ -80,13 +89,13 @@ format_check() {
 }
 
 normal_build() {
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=ON >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=ON $cache_args >/dev/null
     cmake --build build -j"$jobs"
 }
 normal_tests() { cd build && ctest -j"$jobs" --output-on-failure --timeout 600; }
 
 sanitizer_build() {
-    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF >/dev/null
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DK58_SANITIZE=ON -DK58_BUILD_TESTS=ON -DK58_BUILD_BENCH=OFF $cache_args >/dev/null
     cmake --build build-asan -j"$jobs"
 }
 sanitizer_tests() {
@@ -94,13 +103,13 @@ sanitizer_tests() {
 }
 
 fuzz_build() {
-    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DK58_FUZZ=ON >/dev/null
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DK58_FUZZ=ON $cache_args >/dev/null
     cmake --build build-fuzz -j"$jobs"
 }
 fuzz_run() { cd build-fuzz && ctest --output-on-failure --timeout 600; }
 
 windows_build() {
-    cmake --preset windows >/dev/null
+    cmake --preset windows $cache_args >/dev/null
     cmake --build --preset windows -j"$jobs"
 }
 windows_tests() { ctest --preset windows -j"$jobs" --timeout 600; }
