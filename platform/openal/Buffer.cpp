@@ -505,8 +505,15 @@ HRESULT SoundBuffer::SetFormat(const WAVEFORMATEX* format) {
 }
 
 HRESULT SoundBuffer::Restore() {
-    // Lost memory comes back only as a new buffer.
-    return Lost() ? DSERR_BUFFERLOST : DS_OK;
+    Enter();
+    if (!Lost())
+        return DS_OK;
+    // Lost memory is restored once there is an output again; it keeps its
+    // samples, and the buffers sharing it are restored with it.
+    if (!mDevice->Attached() || !Attach())
+        return DSERR_BUFFERLOST;
+    mStore->lost = false;
+    return DS_OK;
 }
 
 } // namespace k58::openal

@@ -195,11 +195,10 @@ void SoundDevice::Poll() {
 }
 
 void SoundDevice::Reattach() {
-    for (SoundBuffer* buffer : mBuffers) {
-        if (!buffer->Store())
-            continue;
-        buffer->Store()->lost = false;
-    }
+    // Memory lost with the old output stays lost until its owner restores
+    // or releases it, as on the platform: it gets its OpenAL objects back
+    // but Play and Lock go on failing, so the owner learns of the loss even
+    // if it made no such call while the output was away.
     for (SoundBuffer* buffer : mBuffers) {
         if (buffer->Store() && !buffer->Attach())
             buffer->Store()->lost = true; // OpenAL refused: its owner reloads it

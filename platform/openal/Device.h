@@ -12,7 +12,8 @@
 // probe thread closes the lost output and tries about twice a second to open
 // the default output again; the next call after it succeeds hands the new
 // output over, and every buffer gets its OpenAL objects back (with the
-// samples it holds) and works again. No call waits for the backend.
+// samples it holds). Buffers made during the outage work on; lost ones stay
+// lost until they are restored or released. No call waits for the backend.
 #pragma once
 
 #include "platform/DirectSound.h"

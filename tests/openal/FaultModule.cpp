@@ -9,8 +9,9 @@
 //   refuse-buffers     CreateSoundBuffer fails with DSERR_OUTOFMEMORY for
 //                      every buffer but the primary one
 //   lose-buffers TAG   each time a new TAG is seen, every buffer made before
-//                      is lost for good: it falls silent, GetStatus reports
-//                      DSBSTATUS_BUFFERLOST, Play and Lock DSERR_BUFFERLOST
+//                      is lost until it is restored: it falls silent,
+//                      GetStatus reports DSBSTATUS_BUFFERLOST, Play and Lock
+//                      DSERR_BUFFERLOST; Restore succeeds (the output is there)
 //   device-gone        the output is disconnected and cannot be opened again;
 //                      remove the word and the device opens it again (the
 //                      real module's loss and recovery path runs)
@@ -215,11 +216,20 @@ public:
         return mInner->Initialize(device, desc);
     }
     HRESULT SetFormat(const WAVEFORMATEX* format) override { return mInner->SetFormat(format); }
-    HRESULT Restore() override { return Lost() ? DSERR_BUFFERLOST : mInner->Restore(); }
+    HRESULT Restore() override {
+        const bool lost = Lost();
+        const HRESULT result = mInner->Restore();
+        if (lost && result == DS_OK) {
+            mLost = false;
+            mEpoch = gEpoch;
+        }
+        return result;
+    }
 
 private:
     ~FaultBuffer() = default;
-    // Lost memory falls silent when the loss is first seen and stays lost.
+    // Lost memory falls silent when the loss is first seen and stays lost
+    // until it is restored.
     bool Lost() {
         if (!mLost && CurrentEpoch() != mEpoch) {
             mLost = true;

@@ -83,14 +83,18 @@ TEST_F(FaultModuleTest, LosesTheBuffersThatExistWhenANewTagAppears) {
     Faults("lose-buffers 2");
     EXPECT_EQ(after->Play(0, 0, 0), DSERR_BUFFERLOST);
     Faults("");
-    EXPECT_EQ(before->Play(0, 0, 0), DSERR_BUFFERLOST) << "lost for good";
+    EXPECT_EQ(before->Play(0, 0, 0), DSERR_BUFFERLOST) << "lost until restored";
     EXPECT_EQ(Status(before.Get()), DSBSTATUS_BUFFERLOST);
+    EXPECT_EQ(before->Restore(), DS_OK);
+    EXPECT_EQ(before->Play(0, 0, 0), DS_OK) << "restored memory plays again";
+    EXPECT_EQ(Status(before.Get()), DSBSTATUS_PLAYING);
 }
 
 TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
     Ref<IDirectSound> device;
     ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
     Ref<IDirectSoundBuffer> old(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    Ref<IDirectSoundBuffer> spare(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
     ASSERT_EQ(old->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
 
     Faults("device-gone");
@@ -119,13 +123,24 @@ TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
     EXPECT_EQ(Status(shot.Get()), 0u);
     std::this_thread::sleep_for(700ms);
     EXPECT_TRUE(IsLost(old.Get())) << "no output yet: still lost";
+    EXPECT_EQ(spare->Restore(), DSERR_BUFFERLOST) << "no output yet: nothing to restore";
 
+    // Once the output is back a restore succeeds; lost memory stays lost
+    // until then, as on the platform.
     Faults("");
-    std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(Status(old.Get()), 0u) << "the output is back; the lost buffer comes back stopped";
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (spare->Restore() != DS_OK && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(spare->Restore(), DS_OK) << "the output did not come back";
+    EXPECT_EQ(Status(old.Get()), DSBSTATUS_BUFFERLOST) << "lost until restored";
+    EXPECT_EQ(old->Play(0, 0, DSBPLAY_LOOPING), DSERR_BUFFERLOST);
+    EXPECT_EQ(old->Lock(0, 4, &p1, &n1, nullptr, nullptr, 0), DSERR_BUFFERLOST);
     EXPECT_EQ(Status(loop.Get()), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
+    EXPECT_EQ(old->Restore(), DS_OK);
+    EXPECT_EQ(Status(old.Get()), 0u);
     EXPECT_EQ(old->Play(0, 0, 0), DS_OK);
     EXPECT_EQ(Status(old.Get()), DSBSTATUS_PLAYING);
+    EXPECT_EQ(copy->Restore(), DS_OK);
     EXPECT_EQ(copy->Play(0, 0, 0), DS_OK);
 }
 
