@@ -114,6 +114,13 @@ bool SoundBuffer::Attach() {
         alBufferData(mStore->buffer, mStore->AlFormat(), mStore->bytes.data(),
                      static_cast<ALsizei>(mStore->FrameBytes()),
                      static_cast<ALsizei>(mStore->format.nSamplesPerSec));
+        // Checked here, or the source made next would be taken for refused
+        // and never deleted.
+        if (alGetError() != AL_NO_ERROR) {
+            alDeleteBuffers(1, &mStore->buffer);
+            mStore->buffer = 0;
+            return false;
+        }
     }
     alGenSources(1, &mSource);
     if (alGetError() != AL_NO_ERROR) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace k58::openal {
@@ -86,6 +87,7 @@ SoundDevice::SoundDevice(DeviceHooks hooks) : mHooks(std::move(hooks)) {}
 
 SoundDevice::~SoundDevice() {
     mProbe.reset();
+    CloseOutput(mUnclosed);
     ReleaseOutput();
 }
 
@@ -169,9 +171,21 @@ void SoundDevice::LoseOutput() {
     }
     // Closing the lost output and opening a new one both wait for the
     // backend: the probe does both off the caller's thread.
-    const Output lost = DropOutput();
-    mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
-                                           kReopenInterval, lost);
+    mUnclosed = DropOutput();
+    StartProbe();
+}
+
+void SoundDevice::StartProbe() {
+    try {
+        if (mHooks.beforeThread)
+            mHooks.beforeThread();
+        mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
+                                               kReopenInterval, mUnclosed);
+        mUnclosed = {};
+    } catch (const std::exception&) {
+        // No thread now (the system is short of them): the next poll tries
+        // again, and the probe then closes the lost output.
+    }
 }
 
 void SoundDevice::Poll() {
@@ -181,8 +195,10 @@ void SoundDevice::Poll() {
                 LoseOutput();
             return;
         }
-        if (!mProbe)
+        if (!mProbe) {
+            StartProbe();
             return;
+        }
         const Output found = mProbe->Take();
         if (!found)
             return;

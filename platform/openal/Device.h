@@ -38,6 +38,9 @@ struct SampleStore;
 struct DeviceHooks {
     std::function<ALCdevice*()> open;
     std::function<bool(ALCdevice*)> connected;
+    // Runs before the thread that looks for the output starts; a test build
+    // throws std::system_error here, as a refused thread creation does.
+    std::function<void()> beforeThread;
 };
 DeviceHooks DefaultHooks();
 
@@ -95,6 +98,9 @@ private:
     Output DropOutput();
     void ReleaseOutput();
     void LoseOutput();
+    // Starts the probe; if no thread can be started, the next Poll tries
+    // again.
+    void StartProbe();
     void Reattach();
     SoundBuffer* Find(IDirectSoundBuffer* buffer) const;
     // Lists a new buffer, gives it OpenAL objects if the output is there,
@@ -105,6 +111,8 @@ private:
     static constexpr std::chrono::milliseconds kReopenInterval{500};
     // Looks for the output while there is none.
     std::unique_ptr<OutputProbe> mProbe;
+    // A lost output that no probe has taken over to close yet.
+    Output mUnclosed;
 
     std::uint32_t mRefs = 1;
     DeviceHooks mHooks;

@@ -17,6 +17,9 @@
 //                      real module's loss and recovery path runs)
 //   open-blocks        every attempt to open the output first waits 2 s, as
 //                      a backend that hangs does (a sound server starting)
+//   no-threads         the module's thread that looks for a lost output
+//                      cannot be started (the system refuses new threads)
+//   refuse-data        OpenAL refuses the samples of every buffer uploaded
 // Without K58_DSOUND_FAULTS it behaves like the real module.
 //
 // K58_DSOUND_CALL_LOG names a file that gets one line per buffer call that
@@ -31,6 +34,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace k58::fault {
@@ -42,6 +46,8 @@ struct Faults {
     bool refuseBuffers = false;
     bool deviceGone = false;
     bool openBlocks = false;
+    bool noThreads = false;
+    bool refuseData = false;
     std::string loseTag;
 };
 
@@ -65,6 +71,10 @@ Faults ReadFaults() {
             faults.deviceGone = true;
         else if (word == "open-blocks")
             faults.openBlocks = true;
+        else if (word == "no-threads")
+            faults.noThreads = true;
+        else if (word == "refuse-data")
+            faults.refuseData = true;
         else if (word == "lose-buffers")
             file >> faults.loseTag;
     }
@@ -330,11 +340,27 @@ openal::DeviceHooks FaultHooks() {
     hooks.connected = [connected = real.connected](ALCdevice* device) {
         return !ReadFaults().deviceGone && connected(device);
     };
+    hooks.beforeThread = [] {
+        if (ReadFaults().noThreads)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+    };
     return hooks;
 }
 
 } // namespace
 } // namespace k58::fault
+
+// The module's uploads of samples come here (the module is linked with
+// --wrap=alBufferData). A refusal is OpenAL's own: an invalid size.
+extern "C" void __real_alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size,
+                                    ALsizei frequency);
+extern "C" void __wrap_alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size,
+                                    ALsizei frequency) {
+    if (k58::fault::ReadFaults().refuseData)
+        size = -1;
+    __real_alBufferData(buffer, format, data, size, frequency);
+}
 
 extern "C" __attribute__((visibility("default"))) k58::HRESULT
 DirectSoundCreate(const k58::GUID* device, k58::IDirectSound** directSound, k58::IUnknown* outer) {

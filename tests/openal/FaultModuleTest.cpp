@@ -41,7 +41,7 @@ protected:
     TDirectSoundCreate mCreate = nullptr;
 };
 
-TEST_F(FaultModuleTest, FailsCreationAndDuplicationOnRequest) {
+TEST_F(FaultModuleTest, FailsCreationUploadAndDuplicationOnRequest) {
     Faults("fail-create");
     Ref<IDirectSound> device;
     EXPECT_EQ(mCreate(nullptr, device.Out(), nullptr), DSERR_NODRIVER);
@@ -49,6 +49,17 @@ TEST_F(FaultModuleTest, FailsCreationAndDuplicationOnRequest) {
 
     Faults("");
     ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    // Samples OpenAL refuses fail the creation and leave nothing behind:
+    // more refusals than OpenAL has sources, then a buffer is made.
+    Faults("refuse-data");
+    WAVEFORMATEX format = Pcm16Mono(22050);
+    const DSBUFFERDESC desc = Description(64, &format);
+    for (int i = 0; i < 300; ++i) {
+        IDirectSoundBuffer* refused = nullptr;
+        ASSERT_EQ(device->CreateSoundBuffer(&desc, &refused, nullptr), DSERR_OUTOFMEMORY) << i;
+        ASSERT_EQ(refused, nullptr);
+    }
+    Faults("");
     Ref<IDirectSoundBuffer> buffer(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
     Ref<IDirectSoundBuffer> copy;
     Faults("refuse-duplicate");
@@ -142,6 +153,19 @@ TEST_F(FaultModuleTest, LostOutputLosesBuffersUntilItComesBack) {
     EXPECT_EQ(Status(old.Get()), DSBSTATUS_PLAYING);
     EXPECT_EQ(copy->Restore(), DS_OK);
     EXPECT_EQ(copy->Play(0, 0, 0), DS_OK);
+}
+
+TEST_F(FaultModuleTest, AnOutputLostWhileNoThreadCanStartIsLookedForLater) {
+    Ref<IDirectSound> device;
+    ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    Ref<IDirectSoundBuffer> buffer(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    Faults("device-gone no-threads");
+    EXPECT_TRUE(IsLost(buffer.Get()));
+    Faults("");
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (buffer->Restore() != DS_OK && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(buffer->Restore(), DS_OK) << "the output was not looked for again";
 }
 
 } // namespace
