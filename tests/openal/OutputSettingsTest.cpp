@@ -10,6 +10,7 @@
 #include <AL/alext.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -102,7 +103,15 @@ TEST_F(PeriodTest, TheModuleSetsItsPeriodWhenTheUserSetNone) {
             ::setenv("ALSOFT_CONF", own.c_str(), 1);
             const bool period = PeriodIs(openal::kPeriodFrames);
             const char* named = std::getenv("ALSOFT_CONF");
-            std::exit(period && named != nullptr && own != named ? 0 : 1);
+            if (!period || named == nullptr || own == named)
+                std::exit(1);
+            // The in-memory file is not handed on to programs started from here.
+            const std::string prefix = "/proc/self/fd/";
+            const int fd = std::atoi(named + prefix.size());
+            std::exit(std::string(named).rfind(prefix, 0) == 0 &&
+                              (::fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0
+                          ? 0
+                          : 3);
         },
         testing::ExitedWithCode(0), "");
 }
