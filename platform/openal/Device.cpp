@@ -70,7 +70,7 @@ HRESULT SoundDevice::Create(const GUID* device, IDirectSound** directSound, IUnk
         return DSERR_NODRIVER;
     try {
         auto* created = new SoundDevice(std::move(hooks));
-        if (!created->OpenOutput()) {
+        if (!created->OpenFirstOutput()) {
             created->Release();
             return DSERR_NODRIVER;
         }
@@ -114,11 +114,18 @@ Output SoundDevice::OpenWith(const DeviceHooks& hooks) {
     return {device, context};
 }
 
-bool SoundDevice::OpenOutput() {
-    const Output output = OpenWith(mHooks);
-    if (!output)
+bool SoundDevice::OpenFirstOutput() {
+    // Opened the way a lost output is reopened, so that a backend that
+    // hangs (a frozen sound server) holds up the caller only for a while.
+    mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
+                                           kReopenInterval, Output{}, true);
+    if (!mProbe->WaitForFirstAttempt(kFirstOpenWait))
+        return true; // no answer yet: buffers work silently until it comes
+    const Output found = mProbe->Take();
+    if (!found)
         return false;
-    UseOutput(output);
+    mProbe.reset();
+    UseOutput(found);
     return true;
 }
 

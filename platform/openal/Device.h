@@ -13,7 +13,10 @@
 // the default output again; the next call after it succeeds hands the new
 // output over, and every buffer gets its OpenAL objects back (with the
 // samples it holds). Buffers made during the outage work on; lost ones stay
-// lost until they are restored or released. No call waits for the backend.
+// lost until they are restored or released. The first output is opened in
+// the same way; creating the device waits for it only a little while, and
+// one that comes later is taken over as a reopened one is. No other call
+// waits for the backend.
 #pragma once
 
 #include "platform/DirectSound.h"
@@ -92,7 +95,10 @@ private:
     // Opens the default output through hooks, with its context; an empty
     // Output when either is refused.
     static Output OpenWith(const DeviceHooks& hooks);
-    bool OpenOutput();
+    // Opens the default output, waiting for it at most kFirstOpenWait; an
+    // output that comes later is taken over by Poll. False when the
+    // backend refused it.
+    bool OpenFirstOutput();
     void UseOutput(Output output);
     // Lets go of every OpenAL object and hands back the output, unclosed.
     Output DropOutput();
@@ -109,6 +115,8 @@ private:
 
     // How long after a loss, and between attempts, the output is reopened.
     static constexpr std::chrono::milliseconds kReopenInterval{500};
+    // How long creating the device waits for the first output.
+    static constexpr std::chrono::milliseconds kFirstOpenWait{800};
     // Looks for the output while there is none.
     std::unique_ptr<OutputProbe> mProbe;
     // A lost output that no probe has taken over to close yet.

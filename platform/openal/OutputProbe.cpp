@@ -43,28 +43,32 @@ struct OutputProbe::State {
     bool stop = false;
     bool done = false;
     bool taken = false;
+    int attempts = 0; // calls of open that returned
     Output found;
     std::thread thread;
 
-    void Run(Output lost) {
+    void Run(Output lost, bool atOnce) {
         CloseOutput(lost);
-        for (;;) {
-            {
+        for (bool wait = !atOnce;; wait = true) {
+            if (wait) {
                 std::unique_lock lock(mutex);
                 if (wake.wait_for(lock, interval, [this] { return stop; }))
                     break;
             }
             const Output output = open();
+            std::unique_lock lock(mutex);
+            ++attempts;
+            wake.notify_all();
             if (!output)
                 continue;
-            std::unique_lock lock(mutex);
             if (stop) {
                 lock.unlock();
                 CloseOutput(output);
                 break;
             }
             found = output;
-            break;
+            done = true;
+            return;
         }
         std::lock_guard lock(mutex);
         done = true;
@@ -72,12 +76,12 @@ struct OutputProbe::State {
     }
 };
 
-OutputProbe::OutputProbe(Open open, std::chrono::milliseconds interval, Output lost)
+OutputProbe::OutputProbe(Open open, std::chrono::milliseconds interval, Output lost, bool atOnce)
     : mState(std::make_shared<State>()) {
     KeepModuleLoaded();
     mState->open = std::move(open);
     mState->interval = interval;
-    mState->thread = std::thread([state = mState, lost] { state->Run(lost); });
+    mState->thread = std::thread([state = mState, lost, atOnce] { state->Run(lost, atOnce); });
 }
 
 OutputProbe::~OutputProbe() {
@@ -93,6 +97,12 @@ OutputProbe::~OutputProbe() {
     lock.unlock();
     mState->thread.join();
     CloseOutput(unused);
+}
+
+bool OutputProbe::WaitForFirstAttempt(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mState->mutex);
+    return mState->wake.wait_for(lock, limit,
+                                 [this] { return mState->attempts > 0 || mState->done; });
 }
 
 Output OutputProbe::Take() {

@@ -2,6 +2,7 @@
 // loss and recovery of the output that it drives in the real implementation.
 #include "SoundTestSupport.h"
 
+#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -166,6 +167,24 @@ TEST_F(FaultModuleTest, AnOutputLostWhileNoThreadCanStartIsLookedForLater) {
     while (buffer->Restore() != DS_OK && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
     EXPECT_EQ(buffer->Restore(), DS_OK) << "the output was not looked for again";
+}
+
+TEST_F(FaultModuleTest, AnOutputThatHangsWhileItOpensIsTakenOverWhenItComes) {
+    Faults("open-blocks");
+    Ref<IDirectSound> device;
+    ASSERT_EQ(mCreate(nullptr, device.Out(), nullptr), DS_OK);
+    EXPECT_EQ(alcGetCurrentContext(), nullptr) << "creation waited for the output";
+    Faults("");
+    // Made and started while the output is not there: it plays once it is.
+    Ref<IDirectSoundBuffer> loop(MakeBuffer(device.Get(), Sine(440, 22050, 0.1), 22050));
+    ASSERT_EQ(loop->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (alcGetCurrentContext() == nullptr && std::chrono::steady_clock::now() < deadline) {
+        Status(loop.Get()); // each call may take the output over
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_NE(alcGetCurrentContext(), nullptr) << "the output was not taken over";
+    EXPECT_EQ(Status(loop.Get()), DSBSTATUS_PLAYING | DSBSTATUS_LOOPING);
 }
 
 } // namespace
