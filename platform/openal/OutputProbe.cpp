@@ -1,8 +1,12 @@
 #include "platform/openal/OutputProbe.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -10,15 +14,40 @@
 namespace k58::openal {
 namespace {
 
+// Probe threads that have not ended, and whether the program is ending.
+std::atomic<int> gRunning{0};
+std::atomic<bool> gEnding{false};
+
+// How long the end of the program waits for probe threads.
+constexpr auto kEndWait = std::chrono::milliseconds(1000);
+
+// When the program ends, OpenAL's library tears itself down (its devices,
+// locks and backends) after the exit handlers have run. A probe thread still
+// inside the backend then would go on in that torn-down state. So the end
+// first lets no probe start another attempt and waits a while for the
+// threads; if one is still held up in the backend, the process ends here,
+// with the status it was ending with, before any library is torn down.
+void OnProgramEnd(int status, void*) {
+    gEnding = true;
+    const auto deadline = std::chrono::steady_clock::now() + kEndWait;
+    while (gRunning.load() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (gRunning.load() > 0) {
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+}
+
 // A probe left to finish by itself runs this module's code after its owner
 // is gone, perhaps after the program let go of the module: keep the module
-// loaded for the rest of the process.
+// loaded for the rest of the process, and make its end safe.
 void KeepModuleLoaded() {
     static const bool kept = [] {
         static const int anchor = 0;
         Dl_info info{};
         if (::dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr)
             ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        ::on_exit(OnProgramEnd, nullptr);
         return true;
     }();
     (void)kept;
@@ -55,6 +84,8 @@ struct OutputProbe::State {
                 if (wake.wait_for(lock, interval, [this] { return stop; }))
                     break;
             }
+            if (gEnding)
+                break;
             const Output output = open();
             std::unique_lock lock(mutex);
             ++attempts;
@@ -81,7 +112,16 @@ OutputProbe::OutputProbe(Open open, std::chrono::milliseconds interval, Output l
     KeepModuleLoaded();
     mState->open = std::move(open);
     mState->interval = interval;
-    mState->thread = std::thread([state = mState, lost, atOnce] { state->Run(lost, atOnce); });
+    ++gRunning;
+    try {
+        mState->thread = std::thread([state = mState, lost, atOnce] {
+            state->Run(lost, atOnce);
+            --gRunning;
+        });
+    } catch (...) {
+        --gRunning;
+        throw;
+    }
 }
 
 OutputProbe::~OutputProbe() {
