@@ -57,7 +57,7 @@ void TCustomDXSound::Initialize() {
         // focus follows the next assignment of Options.
         mDSound->SetGlobalFocus((mNowOptions & soGlobalFocus) != 0);
 
-        mPrimary = std::make_unique<TDirectSoundBuffer>(mDSound.get());
+        mPrimary = TOwnedBuffer(new TDirectSoundBuffer(mDSound.get()));
         DSBUFFERDESC desc{};
         desc.dwSize = DSBUFFERDESC_FULL_SIZE;
         desc.dwFlags = DSBCAPS_PRIMARYBUFFER;

@@ -137,7 +137,7 @@ private:
     std::vector<TDXSoundNotifyEvent> mNotifyEventList;
     TDXSoundOptions mNowOptions = 0;
     TDXSoundOptions mOptions = 0;
-    std::unique_ptr<TDirectSoundBuffer> mPrimary;
+    TOwnedBuffer mPrimary;
     std::unique_ptr<TControlSubClass> mSubClass;
 };
 

@@ -80,7 +80,7 @@ void TWaveCollectionItem::Restore() {
             return;
     }
     if (!mBuffer)
-        mBuffer = std::make_unique<TDirectSoundBuffer>(DeviceWrapper());
+        mBuffer = BufferPtr(new TDirectSoundBuffer(DeviceWrapper()));
     // A fresh device buffer replaces the old one, which would leave a
     // started loop silent for the rest of the run. So a started loop plays
     // on: from where it was if its memory was sound (a restore made for
@@ -108,8 +108,8 @@ TDirectSoundBuffer* TWaveCollectionItem::MainBuffer() {
 TWaveCollectionItem::BufferPtr TWaveCollectionItem::MakeVoice() {
     TDirectSoundBuffer* main = MainBuffer();
     if (main == nullptr)
-        return nullptr;
-    auto voice = std::make_unique<TDirectSoundBuffer>(DeviceWrapper());
+        return {};
+    BufferPtr voice(new TDirectSoundBuffer(DeviceWrapper()));
     voice->Assign(main);
     if (!voice->HasDeviceBuffer()) {
         // Never keep a voice without a device buffer: it would fail every
@@ -118,7 +118,7 @@ TWaveCollectionItem::BufferPtr TWaveCollectionItem::MakeVoice() {
         // and this Play stays silent, the next one tries again.
         if (!main->HasDeviceBuffer())
             RaiseBufferNotMade();
-        return nullptr;
+        return {};
     }
     return voice;
 }

@@ -69,7 +69,7 @@ public:
     const char* ClassName() const noexcept override { return "TWaveCollectionItem"; }
 
 private:
-    using BufferPtr = std::unique_ptr<TDirectSoundBuffer>;
+    using BufferPtr = TOwnedBuffer;
     TDirectSound* DeviceWrapper() const;
     // A new voice duplicated from the main buffer, or nullptr when none can
     // be made.

@@ -98,6 +98,8 @@ TDirectSoundBuffer::TDirectSoundBuffer(TDirectSound* directSound) : mDirectSound
 }
 
 TDirectSoundBuffer::~TDirectSoundBuffer() {
+    if (mOwner != nullptr)
+        mOwner->mBuffer = nullptr; // freed by the device wrapper: the owner lets go
     Adopt(nullptr);
     auto& list = mDirectSound->mBuffers;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());

@@ -18,6 +18,7 @@ namespace k58 {
 
 class TWave;
 class TDirectSoundBuffer;
+class TOwnedBuffer;
 
 K58_DECLARE_EXCEPTION(EDirectSoundError, EDirectXError);
 K58_DECLARE_EXCEPTION(EDirectSoundBufferError, EDirectSoundError);
@@ -126,7 +127,9 @@ private:
     // Holds a new device buffer (or none) in place of the current one.
     void Adopt(IDirectSoundBuffer* buffer) noexcept;
 
+    friend class TOwnedBuffer;
     TDirectSound* mDirectSound;
+    TOwnedBuffer* mOwner = nullptr; // the holder that frees this buffer, if any
     TInterfacePtr<IDirectSoundBuffer> mBuffer;
     struct LockRecord {
         void* region1 = nullptr;
@@ -135,6 +138,48 @@ private:
         DWORD bytes2 = 0;
     } mLock;
     std::int32_t mLockCount = 0;
+};
+
+// Owns a buffer wrapper, as unique_ptr does, and lets go of it when the
+// device wrapper frees it first (the device wrapper frees every buffer still
+// on its list when it goes), so the buffer is never freed twice or used
+// after it was freed.
+class TOwnedBuffer {
+public:
+    TOwnedBuffer() = default;
+    explicit TOwnedBuffer(TDirectSoundBuffer* buffer) noexcept { Take(buffer); }
+    TOwnedBuffer(TOwnedBuffer&& other) noexcept { Take(other.Release()); }
+    TOwnedBuffer& operator=(TOwnedBuffer&& other) noexcept {
+        if (this != &other) {
+            reset();
+            Take(other.Release());
+        }
+        return *this;
+    }
+    ~TOwnedBuffer() { reset(); }
+
+    void reset() noexcept { delete Release(); }
+    TDirectSoundBuffer* get() const noexcept { return mBuffer; }
+    TDirectSoundBuffer* operator->() const noexcept { return mBuffer; }
+    TDirectSoundBuffer& operator*() const noexcept { return *mBuffer; }
+    explicit operator bool() const noexcept { return mBuffer != nullptr; }
+
+private:
+    friend class TDirectSoundBuffer;
+    void Take(TDirectSoundBuffer* buffer) noexcept {
+        mBuffer = buffer;
+        if (mBuffer != nullptr)
+            mBuffer->mOwner = this;
+    }
+    TDirectSoundBuffer* Release() noexcept {
+        TDirectSoundBuffer* buffer = mBuffer;
+        mBuffer = nullptr;
+        if (buffer != nullptr)
+            buffer->mOwner = nullptr;
+        return buffer;
+    }
+
+    TDirectSoundBuffer* mBuffer = nullptr;
 };
 
 // Raises EDirectSoundBufferError "IDirectSoundBuffer not made": what any

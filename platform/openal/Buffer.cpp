@@ -114,6 +114,13 @@ bool SoundBuffer::Attach() {
         alBufferData(mStore->buffer, mStore->AlFormat(), mStore->bytes.data(),
                      static_cast<ALsizei>(mStore->FrameBytes()),
                      static_cast<ALsizei>(mStore->format.nSamplesPerSec));
+        // Checked here, or the source made next would be taken for refused
+        // and never deleted.
+        if (alGetError() != AL_NO_ERROR) {
+            alDeleteBuffers(1, &mStore->buffer);
+            mStore->buffer = 0;
+            return false;
+        }
     }
     alGenSources(1, &mSource);
     if (alGetError() != AL_NO_ERROR) {
@@ -505,8 +512,15 @@ HRESULT SoundBuffer::SetFormat(const WAVEFORMATEX* format) {
 }
 
 HRESULT SoundBuffer::Restore() {
-    // Lost memory comes back only as a new buffer.
-    return Lost() ? DSERR_BUFFERLOST : DS_OK;
+    Enter();
+    if (!Lost())
+        return DS_OK;
+    // Lost memory is restored once there is an output again; it keeps its
+    // samples, and the buffers sharing it are restored with it.
+    if (!mDevice->Attached() || !Attach())
+        return DSERR_BUFFERLOST;
+    mStore->lost = false;
+    return DS_OK;
 }
 
 } // namespace k58::openal

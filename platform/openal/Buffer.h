@@ -22,7 +22,7 @@ struct SampleStore {
     WAVEFORMATEX format{}; // the first 16 bytes only; cbSize stays 0
     std::vector<std::uint8_t> bytes;
     ALuint buffer = 0;   // 0 while the device has no output
-    bool lost = false;   // the output went away since the memory was made
+    bool lost = false;   // the output went away since the memory was made or restored
     bool locked = false; // one Lock is outstanding
     std::uint8_t* lockedPtr1 = nullptr;
     std::uint32_t lockedBytes1 = 0;

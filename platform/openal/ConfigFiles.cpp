@@ -1,5 +1,6 @@
 #include "platform/openal/ConfigFiles.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <climits>
@@ -49,7 +50,8 @@ ConfigSources ConfigSources::OfThisProcess() {
         dirs = "/etc/xdg";
     std::stringstream list(dirs);
     for (std::string dir; std::getline(list, dir, ':');) {
-        if (!dir.empty())
+        // OpenAL skips entries that are not absolute paths.
+        if (!dir.empty() && dir.front() == '/')
             sources.before.push_back(dir + "/alsoft.conf");
     }
     const std::string home = variable("HOME");
@@ -76,7 +78,10 @@ bool SetsPeriod(const std::string& text) {
             continue;
         if (line.front() == '[') {
             const auto end = line.find(']');
-            general = Trim(line.substr(1, end == std::string::npos ? end : end - 1)) == "general";
+            // OpenAL compares section names ignoring case.
+            general =
+                ::strcasecmp(Trim(line.substr(1, end == std::string::npos ? end : end - 1)).c_str(),
+                             "general") == 0;
             continue;
         }
         const auto equals = line.find('=');

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace k58::openal {
@@ -69,7 +70,7 @@ HRESULT SoundDevice::Create(const GUID* device, IDirectSound** directSound, IUnk
         return DSERR_NODRIVER;
     try {
         auto* created = new SoundDevice(std::move(hooks));
-        if (!created->OpenOutput()) {
+        if (!created->OpenFirstOutput()) {
             created->Release();
             return DSERR_NODRIVER;
         }
@@ -86,6 +87,7 @@ SoundDevice::SoundDevice(DeviceHooks hooks) : mHooks(std::move(hooks)) {}
 
 SoundDevice::~SoundDevice() {
     mProbe.reset();
+    CloseOutput(mUnclosed);
     ReleaseOutput();
 }
 
@@ -112,11 +114,18 @@ Output SoundDevice::OpenWith(const DeviceHooks& hooks) {
     return {device, context};
 }
 
-bool SoundDevice::OpenOutput() {
-    const Output output = OpenWith(mHooks);
-    if (!output)
+bool SoundDevice::OpenFirstOutput() {
+    // Opened the way a lost output is reopened, so that a backend that
+    // hangs (a frozen sound server) holds up the caller only for a while.
+    mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
+                                           kReopenInterval, Output{}, true);
+    if (!mProbe->WaitForFirstAttempt(kFirstOpenWait))
+        return true; // no answer yet: buffers work silently until it comes
+    const Output found = mProbe->Take();
+    if (!found)
         return false;
-    UseOutput(output);
+    mProbe.reset();
+    UseOutput(found);
     return true;
 }
 
@@ -169,9 +178,21 @@ void SoundDevice::LoseOutput() {
     }
     // Closing the lost output and opening a new one both wait for the
     // backend: the probe does both off the caller's thread.
-    const Output lost = DropOutput();
-    mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
-                                           kReopenInterval, lost);
+    mUnclosed = DropOutput();
+    StartProbe();
+}
+
+void SoundDevice::StartProbe() {
+    try {
+        if (mHooks.beforeThread)
+            mHooks.beforeThread();
+        mProbe = std::make_unique<OutputProbe>([hooks = mHooks] { return OpenWith(hooks); },
+                                               kReopenInterval, mUnclosed);
+        mUnclosed = {};
+    } catch (const std::exception&) {
+        // No thread now (the system is short of them): the next poll tries
+        // again, and the probe then closes the lost output.
+    }
 }
 
 void SoundDevice::Poll() {
@@ -181,8 +202,10 @@ void SoundDevice::Poll() {
                 LoseOutput();
             return;
         }
-        if (!mProbe)
+        if (!mProbe) {
+            StartProbe();
             return;
+        }
         const Output found = mProbe->Take();
         if (!found)
             return;
@@ -195,11 +218,10 @@ void SoundDevice::Poll() {
 }
 
 void SoundDevice::Reattach() {
-    for (SoundBuffer* buffer : mBuffers) {
-        if (!buffer->Store())
-            continue;
-        buffer->Store()->lost = false;
-    }
+    // Memory lost with the old output stays lost until its owner restores
+    // or releases it, as on the platform: it gets its OpenAL objects back
+    // but Play and Lock go on failing, so the owner learns of the loss even
+    // if it made no such call while the output was away.
     for (SoundBuffer* buffer : mBuffers) {
         if (buffer->Store() && !buffer->Attach())
             buffer->Store()->lost = true; // OpenAL refused: its owner reloads it

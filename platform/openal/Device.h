@@ -12,7 +12,11 @@
 // probe thread closes the lost output and tries about twice a second to open
 // the default output again; the next call after it succeeds hands the new
 // output over, and every buffer gets its OpenAL objects back (with the
-// samples it holds) and works again. No call waits for the backend.
+// samples it holds). Buffers made during the outage work on; lost ones stay
+// lost until they are restored or released. The first output is opened in
+// the same way; creating the device waits for it only a little while, and
+// one that comes later is taken over as a reopened one is. No other call
+// waits for the backend.
 #pragma once
 
 #include "platform/DirectSound.h"
@@ -37,6 +41,9 @@ struct SampleStore;
 struct DeviceHooks {
     std::function<ALCdevice*()> open;
     std::function<bool(ALCdevice*)> connected;
+    // Runs before the thread that looks for the output starts; a test build
+    // throws std::system_error here, as a refused thread creation does.
+    std::function<void()> beforeThread;
 };
 DeviceHooks DefaultHooks();
 
@@ -88,12 +95,18 @@ private:
     // Opens the default output through hooks, with its context; an empty
     // Output when either is refused.
     static Output OpenWith(const DeviceHooks& hooks);
-    bool OpenOutput();
+    // Opens the default output, waiting for it at most kFirstOpenWait; an
+    // output that comes later is taken over by Poll. False when the
+    // backend refused it.
+    bool OpenFirstOutput();
     void UseOutput(Output output);
     // Lets go of every OpenAL object and hands back the output, unclosed.
     Output DropOutput();
     void ReleaseOutput();
     void LoseOutput();
+    // Starts the probe; if no thread can be started, the next Poll tries
+    // again.
+    void StartProbe();
     void Reattach();
     SoundBuffer* Find(IDirectSoundBuffer* buffer) const;
     // Lists a new buffer, gives it OpenAL objects if the output is there,
@@ -102,8 +115,12 @@ private:
 
     // How long after a loss, and between attempts, the output is reopened.
     static constexpr std::chrono::milliseconds kReopenInterval{500};
+    // How long creating the device waits for the first output.
+    static constexpr std::chrono::milliseconds kFirstOpenWait{800};
     // Looks for the output while there is none.
     std::unique_ptr<OutputProbe> mProbe;
+    // A lost output that no probe has taken over to close yet.
+    Output mUnclosed;
 
     std::uint32_t mRefs = 1;
     DeviceHooks mHooks;

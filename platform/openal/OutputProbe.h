@@ -26,8 +26,9 @@ public:
     using Open = std::function<Output()>;
 
     // Starts the thread: closes lost (if any), then calls open every
-    // interval until it gives an output.
-    OutputProbe(Open open, std::chrono::milliseconds interval, Output lost);
+    // interval until it gives an output; with atOnce the first call comes
+    // without waiting.
+    OutputProbe(Open open, std::chrono::milliseconds interval, Output lost, bool atOnce = false);
     // Stops the thread and waits for it at most a short while: a thread
     // held up inside the backend is left to finish by itself, and closes
     // whatever it opens.
@@ -37,6 +38,9 @@ public:
 
     // The output the thread opened, once; an empty Output until then.
     Output Take();
+    // Waits at most limit for the first call of open to return; false when
+    // it is still inside the backend.
+    bool WaitForFirstAttempt(std::chrono::milliseconds limit);
 
     // How long the destructor waits for a thread that is still busy.
     static constexpr std::chrono::milliseconds kShutdownWait{300};

@@ -47,7 +47,8 @@ void ApplyPeriodSetting() {
     if (SetsPeriod(sources))
         return;
     const std::string text = PeriodSettingText(sources, kPeriodFrames);
-    const int fd = ::memfd_create("k58-openal-settings", 0);
+    // Programs started from this one do not inherit it.
+    const int fd = ::memfd_create("k58-openal-settings", MFD_CLOEXEC);
     if (fd < 0)
         return;
     if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {

@@ -110,7 +110,9 @@ int LoseAndRecover() {
     listener = Listen(pipe, &second); // and plugged in again
     const auto deadline = Clock::now() + 3s;
     std::uint32_t status = 0;
-    while (IsLost(old.Get()) && Clock::now() < deadline)
+    // Lost memory stays lost until it is restored, which works once the
+    // output is back.
+    while (old->Restore() != DS_OK && Clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
     if (old->GetStatus(&status) != DS_OK || status != 0)
         return 8;

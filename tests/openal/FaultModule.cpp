@@ -9,13 +9,17 @@
 //   refuse-buffers     CreateSoundBuffer fails with DSERR_OUTOFMEMORY for
 //                      every buffer but the primary one
 //   lose-buffers TAG   each time a new TAG is seen, every buffer made before
-//                      is lost for good: it falls silent, GetStatus reports
-//                      DSBSTATUS_BUFFERLOST, Play and Lock DSERR_BUFFERLOST
+//                      is lost until it is restored: it falls silent,
+//                      GetStatus reports DSBSTATUS_BUFFERLOST, Play and Lock
+//                      DSERR_BUFFERLOST; Restore succeeds (the output is there)
 //   device-gone        the output is disconnected and cannot be opened again;
 //                      remove the word and the device opens it again (the
 //                      real module's loss and recovery path runs)
 //   open-blocks        every attempt to open the output first waits 2 s, as
 //                      a backend that hangs does (a sound server starting)
+//   no-threads         the module's thread that looks for a lost output
+//                      cannot be started (the system refuses new threads)
+//   refuse-data        OpenAL refuses the samples of every buffer uploaded
 // Without K58_DSOUND_FAULTS it behaves like the real module.
 //
 // K58_DSOUND_CALL_LOG names a file that gets one line per buffer call that
@@ -30,6 +34,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace k58::fault {
@@ -41,6 +46,8 @@ struct Faults {
     bool refuseBuffers = false;
     bool deviceGone = false;
     bool openBlocks = false;
+    bool noThreads = false;
+    bool refuseData = false;
     std::string loseTag;
 };
 
@@ -64,6 +71,10 @@ Faults ReadFaults() {
             faults.deviceGone = true;
         else if (word == "open-blocks")
             faults.openBlocks = true;
+        else if (word == "no-threads")
+            faults.noThreads = true;
+        else if (word == "refuse-data")
+            faults.refuseData = true;
         else if (word == "lose-buffers")
             file >> faults.loseTag;
     }
@@ -215,11 +226,20 @@ public:
         return mInner->Initialize(device, desc);
     }
     HRESULT SetFormat(const WAVEFORMATEX* format) override { return mInner->SetFormat(format); }
-    HRESULT Restore() override { return Lost() ? DSERR_BUFFERLOST : mInner->Restore(); }
+    HRESULT Restore() override {
+        const bool lost = Lost();
+        const HRESULT result = mInner->Restore();
+        if (lost && result == DS_OK) {
+            mLost = false;
+            mEpoch = gEpoch;
+        }
+        return result;
+    }
 
 private:
     ~FaultBuffer() = default;
-    // Lost memory falls silent when the loss is first seen and stays lost.
+    // Lost memory falls silent when the loss is first seen and stays lost
+    // until it is restored.
     bool Lost() {
         if (!mLost && CurrentEpoch() != mEpoch) {
             mLost = true;
@@ -320,11 +340,27 @@ openal::DeviceHooks FaultHooks() {
     hooks.connected = [connected = real.connected](ALCdevice* device) {
         return !ReadFaults().deviceGone && connected(device);
     };
+    hooks.beforeThread = [] {
+        if (ReadFaults().noThreads)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+    };
     return hooks;
 }
 
 } // namespace
 } // namespace k58::fault
+
+// The module's uploads of samples come here (the module is linked with
+// --wrap=alBufferData). A refusal is OpenAL's own: an invalid size.
+extern "C" void __real_alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size,
+                                    ALsizei frequency);
+extern "C" void __wrap_alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size,
+                                    ALsizei frequency) {
+    if (k58::fault::ReadFaults().refuseData)
+        size = -1;
+    __real_alBufferData(buffer, format, data, size, frequency);
+}
 
 extern "C" __attribute__((visibility("default"))) k58::HRESULT
 DirectSoundCreate(const k58::GUID* device, k58::IDirectSound** directSound, k58::IUnknown* outer) {

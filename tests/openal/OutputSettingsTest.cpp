@@ -10,6 +10,7 @@
 #include <AL/alext.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -30,9 +31,27 @@ TEST(ConfigFilesTest, APeriodCountsInTheGeneralSectionOnly) {
     EXPECT_TRUE(SetsPeriod("period_size = 1024\n"));
     EXPECT_TRUE(SetsPeriod("# mine\n[ general ]\n  period_size=512 # fast\n"));
     EXPECT_TRUE(SetsPeriod("[pulse]\nallow-moves = true\n[general]\nperiod_size = 64"));
+    EXPECT_TRUE(SetsPeriod("[pulse]\nperiods = 2\n[General]\nperiod_size = 256\n"))
+        << "OpenAL compares section names ignoring case";
     EXPECT_FALSE(SetsPeriod("[pulse]\nperiod_size = 1024\n"));
     EXPECT_FALSE(SetsPeriod("# period_size = 1024\nperiods = 4\n"));
     EXPECT_FALSE(SetsPeriod(""));
+}
+
+TEST(ConfigFilesTest, ConfigDirsThatAreNotAbsoluteAreSkippedAsOpenAlSkipsThem) {
+    const char* saved = std::getenv("XDG_CONFIG_DIRS");
+    const std::string before = saved != nullptr ? saved : "";
+    ::setenv("XDG_CONFIG_DIRS", "relative/xdg:/abs/xdg::~/xdg", 1);
+    const auto sources = openal::ConfigSources::OfThisProcess();
+    if (saved != nullptr)
+        ::setenv("XDG_CONFIG_DIRS", before.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_DIRS");
+    ASSERT_GE(sources.before.size(), 2u);
+    EXPECT_EQ(sources.before[0], openal::kSystemConfig);
+    EXPECT_EQ(sources.before[1], "/abs/xdg/alsoft.conf");
+    for (const std::string& path : sources.before)
+        EXPECT_EQ(path.front(), '/') << path;
 }
 
 // A folder for a configuration file, and an environment where OpenAL finds
@@ -84,7 +103,15 @@ TEST_F(PeriodTest, TheModuleSetsItsPeriodWhenTheUserSetNone) {
             ::setenv("ALSOFT_CONF", own.c_str(), 1);
             const bool period = PeriodIs(openal::kPeriodFrames);
             const char* named = std::getenv("ALSOFT_CONF");
-            std::exit(period && named != nullptr && own != named ? 0 : 1);
+            if (!period || named == nullptr || own == named)
+                std::exit(1);
+            // The in-memory file is not handed on to programs started from here.
+            const std::string prefix = "/proc/self/fd/";
+            const int fd = std::atoi(named + prefix.size());
+            std::exit(std::string(named).rfind(prefix, 0) == 0 &&
+                              (::fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0
+                          ? 0
+                          : 3);
         },
         testing::ExitedWithCode(0), "");
 }

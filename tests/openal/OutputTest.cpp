@@ -273,6 +273,7 @@ TEST_F(OutputTest, SoundComesBackWhenTheOutputReturns) {
     ASSERT_EQ(LoadCreate(K58_FAULT_DSOUND_PATH)(nullptr, mDevice.Out(), nullptr), DS_OK);
 
     Ref<IDirectSoundBuffer> before(MakeBuffer(mDevice.Get(), Sine(kTone, kRate, 1.0), kRate));
+    Ref<IDirectSoundBuffer> spare(MakeBuffer(mDevice.Get(), Sine(kTone, kRate, 0.1), kRate));
     ASSERT_EQ(before->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
     std::ofstream(control, std::ios::trunc) << "device-gone";
     EXPECT_EQ(before->SetFrequency(kRate), DS_OK);
@@ -282,20 +283,24 @@ TEST_F(OutputTest, SoundComesBackWhenTheOutputReturns) {
     ASSERT_EQ(reloaded->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
     std::this_thread::sleep_for(300ms);
     std::ofstream(control, std::ios::trunc) << "";
+    // Lost memory can be restored only once the output is back.
     const auto deadline = Clock::now() + 2s;
-    while (IsLost(before.Get()) && Clock::now() < deadline)
+    while (spare->Restore() != DS_OK && Clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
-    ASSERT_FALSE(IsLost(before.Get())) << "the output came back";
+    ASSERT_EQ(spare->Restore(), DS_OK) << "the output came back";
+    EXPECT_TRUE(IsLost(before.Get())) << "lost until restored";
+    EXPECT_EQ(before->Play(0, 0, DSBPLAY_LOOPING), DSERR_BUFFERLOST);
     std::this_thread::sleep_for(400ms);
     ::unsetenv("K58_DSOUND_FAULTS");
     before.Reset();
+    spare.Reset();
     reloaded.Reset();
     // The reopened output wrote the file anew.
     const Recording out = Finish();
     ASSERT_GT(out.Seconds(), 0.3);
     EXPECT_NEAR(ToneFrequency(out, 0.05, out.Seconds() - 0.05), 660.0, 1.0);
     EXPECT_LT(ToneLevel(out, kTone, 0.05, out.Seconds() - 0.05), 0.01)
-        << "the lost buffer came back stopped";
+        << "the lost buffer stays silent";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace k58::test {
 namespace {
@@ -340,6 +341,30 @@ TEST_F(WaveListTest, DeviceFreedFirstFinalizesTheItemsAndUnbindsTheList) {
     delete silent;
     EXPECT_EQ(list->DXSound(), nullptr);
     EXPECT_EQ(list->Items()->DXSound(), nullptr);
+}
+
+// A dependant whose handler raises when the device is finalized.
+struct RefusesFinalize {
+    void Notify(TCustomDXSound*, TDXSoundNotification kind) {
+        if (kind == TDXSoundNotification::snFinalize)
+            throw std::runtime_error("refused");
+    }
+};
+
+TEST_F(WaveListTest, BuffersTheDeviceWrapperFreesAreLetGoByTheItems) {
+    Start();
+    Item(0)->Play(false);
+    Item(1)->Play(false);
+    // Called before the list, it keeps the list from finalizing its items:
+    // the device wrapper frees their buffers itself.
+    RefusesFinalize refuser;
+    const auto handler = TDXSoundNotifyEvent::Of<&RefusesFinalize::Notify>(&refuser);
+    sound->RegisterNotification(handler);
+    EXPECT_THROW(sound->Finalize(), std::runtime_error);
+    EXPECT_TRUE(device.LiveBuffers().empty());
+    sound->UnregisterNotification(handler);
+    delete list; // the items hold nothing more to free
+    EXPECT_EQ(device.refs, 0);
 }
 
 TEST_F(WaveListTest, AssigningAnItemCopiesItsSettingsAndReloads) {
