@@ -1,9 +1,10 @@
 #include "platform/Application.h"
 
 #include "platform/Clock.h"
+#include "platform/Forms.h"
 #include "platform/Handlers.h"
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Native.h"
 
 #include <timeapi.h>
 
@@ -179,12 +180,23 @@ void TApplication::Terminate() {
 }
 
 void TApplication::ShowErrorBox(const std::string& caption, const std::string& text) {
-    // A task-modal box: the program's windows take no input while it is
-    // open; its own loop still dispatches their messages.
+    // Owned by the program's form once its window exists, so the box stays
+    // in front of the form it disables: the form cannot come over it and
+    // look hung. Before that, a task-modal box: the program's windows take
+    // no input while it is open. Its own loop still dispatches their
+    // messages.
+    ::HWND owner = nullptr;
+    for (int i = 0; Application != nullptr && i < Application->ComponentCount(); ++i)
+        if (auto* form = dynamic_cast<TForm*>(Application->Components(i));
+            form != nullptr && form->HandleAllocated()) {
+            owner = form->Native().window;
+            break;
+        }
     std::wstring shown = Utf16(text);
     while (!shown.empty() && (shown.back() == L'\n' || shown.back() == L'\r'))
         shown.pop_back();
-    MessageBoxW(nullptr, shown.c_str(), Utf16(caption).c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    MessageBoxW(owner, shown.c_str(), Utf16(caption).c_str(),
+                MB_OK | MB_ICONSTOP | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
 } // namespace k58
