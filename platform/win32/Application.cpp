@@ -28,6 +28,19 @@ constexpr UINT TimerResolutionMs = 1;
 
 LRESULT CALLBACK ApplicationProcedure(::HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// From here on the system loads the libraries it loads for the program (the
+// ones it imports on first use, winmm and uxtheme, included) from the system
+// folder only, never from beside the program, where anyone could have put a
+// library of that name. Looked up: Windows 7 without its loader update
+// (KB2533623) lacks the call.
+void LoadLibrariesOnlyFromSystemFolder() {
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const auto set = reinterpret_cast<TSetDefaultDllDirectories>(reinterpret_cast<void*>(
+        ::GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set != nullptr)
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 // Takes one waiting message off the queue and dispatches it; false when none
 // was waiting. A WM_QUIT is put back for the loop that owns it.
 bool DispatchOne(bool& quit) {
@@ -47,6 +60,7 @@ bool DispatchOne(bool& quit) {
 
 struct TApplication::TImpl {
     explicit TImpl(TApplication& owner) {
+        LoadLibrariesOnlyFromSystemFolder();
         // The application's own window receives the messages posted to the
         // application: a message-only window, never shown (the main window
         // reports the activation changes).

@@ -32,13 +32,20 @@ std::string Utf8(const std::wstring& wide) {
     return text;
 }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-HMODULE Open(const std::wstring& path) {
-    return ::LoadLibraryW(path.c_str());
+// A system library by bare name, from the system folder only: a library of
+// that name beside the program (in a download folder, say) would otherwise
+// run inside it. Windows 7 without its loader update (KB2533623) knows no
+// search flags; there the system folder's path is given.
+HMODULE OpenSystemLibrary(const std::wstring& name) {
+    if (::HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    if (::GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return ::LoadLibraryW((std::wstring(folder, length) + L'\\' + name).c_str());
 }
 
 } // namespace
@@ -64,19 +71,13 @@ std::string ExecutableDirectory() {
 }
 
 HMODULE LoadLibraryFrom(const std::string& fileName, const std::string& programDirectory) {
+    (void)programDirectory; // a bare name is a system library, never the program's
     if (fileName.empty())
         return nullptr;
     const std::wstring name = Wide(fileName);
     if (name.find_first_of(L"\\/:") != std::wstring::npos)
-        return Open(name);
-    // Next to the program first (on Windows also where it is installed),
-    // then the system's search.
-    if (!programDirectory.empty()) {
-        const std::wstring candidate = Wide(programDirectory) + L'\\' + name;
-        if (IsFile(candidate))
-            return Open(candidate);
-    }
-    return Open(name);
+        return ::LoadLibraryW(name.c_str());
+    return OpenSystemLibrary(name);
 }
 
 HMODULE LoadLibrary(const std::string& fileName) {

@@ -1,7 +1,8 @@
 """End to end: k58.exe under Wine in a private Xvfb with openbox, driven with
 xdotool, with no sound server anywhere (DirectSound finds no device, so the
-window opens silently). Wine draws the window's frame itself, 3 pixels a side
-and a 19-pixel caption.
+window opens silently), started from a folder that also holds libraries
+named DSound.dll, winmm.dll and uxtheme.dll. Wine draws the window's frame
+itself, 3 pixels a side and a 19-pixel caption.
 
 K58_SCREENSHOT=<path> saves the window, frame included, while it drives in
 first gear (docs/screenshot-windows.png); K58_KEEP=1 keeps each test's
@@ -31,8 +32,14 @@ class WineWindowTest(unittest.TestCase):
         self.tmp = tempfile.mkdtemp(prefix="k58-wine-e2e-")
         self.display = winekit.Display()
         self.display.start_window_manager()
-        self.run = winekit.Program(self.display, os.path.join(self.tmp, "log"))
-        self.assertIsNotNone(self.run.wait_window(timeout=30), "no window titled K-58")
+        # Started from a folder that also holds libraries named as the system
+        # libraries it uses: it must load the system's own.
+        self.bin = os.path.join(self.tmp, "bin")
+        self.run = winekit.Program(self.display, os.path.join(self.tmp, "log"),
+                                   exe=winekit.beside_planted_libraries(self.bin),
+                                   extra_env=winekit.prefer_planted())
+        self.assertIsNotNone(self.run.wait_window(timeout=30),
+                             "no window titled K-58: " + self.run.output()[-2000:])
         self.shots = 0
 
     def tearDown(self):
@@ -71,6 +78,8 @@ class WineWindowTest(unittest.TestCase):
     def close(self):
         self.assertEqual(harness.other_windows(self.display, self.run.window), [],
                          "another window (an error box?) is open")
+        self.assertEqual(winekit.planted_loaded(self.bin), [],
+                         "a library beside k58.exe was loaded in place of the system's")
         code = self.run.close_with_alt_f4()
         self.assertEqual(code, 0, self.run.output()[-2000:])
 
