@@ -8,6 +8,7 @@ K58_SCREENSHOT=<path> saves the window, frame included, while it drives in
 first gear (docs/screenshot-windows.png); K58_KEEP=1 keeps each test's
 screenshots in its /tmp/k58-wine-e2e-* folder."""
 
+import collections
 import os
 import shutil
 import subprocess
@@ -63,6 +64,13 @@ class WineWindowTest(unittest.TestCase):
         i = LEVERS.index(lever)
         x, y = 312 + 40 * i + 20, 52
         return panel.dark_pixels(x - 9, y - 9, x + 10, y + 10) > 0
+
+    def face(self, panel, lever):
+        """The commonest colour on a lever button's face (its caption takes
+        fewer pixels): shows whether it looks pressed."""
+        x, y = 312 + 40 * LEVERS.index(lever) + 20, 52
+        return collections.Counter(panel.pixel(x + dx, y + dy) for dx in range(-10, 10)
+                                   for dy in range(-10, 10)).most_common(1)[0][0]
 
     def wait_gear(self, glyph, timeout=20.0):
         """Waits until the gear readout shows a glyph other than glyph
@@ -171,7 +179,10 @@ class WineWindowTest(unittest.TestCase):
         self.run.click_lever("N")
         self.point(-100)
         time.sleep(0.5)
-        self.assertTrue(self.enabled(self.look(), "R"), "N at rest: R still greyed")
+        at_n = self.look()
+        self.assertTrue(self.enabled(at_n, "R"), "N at rest: R still greyed")
+        pressed = self.face(at_n, "N")
+        self.assertNotEqual(pressed, self.face(at_n, "R"), "N down looks as R up")
         # R: the forward positions and R itself greyed; the pointer over the
         # buttons, right of centre, drives backwards, the road speed rising.
         self.run.click_lever("R")
@@ -179,6 +190,9 @@ class WineWindowTest(unittest.TestCase):
         now = self.look()
         self.assertEqual([self.enabled(now, lever) for lever in LEVERS],
                          [True, False, False, False, False, True])
+        # R is down and, once the vehicle moves, disabled: it still looks
+        # pressed, as N did.
+        self.assertEqual(self.face(now, "R"), pressed, "R down and disabled does not look pressed")
         time.sleep(1.0)
         self.assertGreater(self.look().speed_column() or 0, 5, "R: road speed did not rise")
         self.close()
