@@ -83,8 +83,6 @@ struct TApplication::TImpl {
     static void Dispatch(TApplication& app, TMessage& message) { app.Dispatch(message); }
 
     ::HWND window = nullptr;
-    HICON bigIcon = nullptr;
-    HICON smallIcon = nullptr;
 };
 
 namespace {

@@ -1,36 +1,11 @@
 #include "platform/DynamicLibrary.h"
 
-#include <windows.h>
-// <windows.h> maps LoadLibrary to LoadLibraryA/W; ours is a function of its own.
-#undef LoadLibrary
+#include "platform/win32/Win32.h"
 
 #include <string>
 
 namespace k58 {
 namespace {
-
-// Our strings are UTF-8; the wide API takes any file name, whatever the
-// system's ANSI code page.
-std::wstring Wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty())
-        return {};
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return text;
-}
 
 // A system library by bare name, from the system folder only: a library of
 // that name beside the program (in a download folder, say) would otherwise
@@ -51,19 +26,7 @@ HMODULE OpenSystemLibrary(const std::wstring& name) {
 } // namespace
 
 std::string ExecutableDirectory() {
-    // A path may be longer than MAX_PATH; grow until it fits.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ProgramPath();
     const auto separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos)
         return {};
@@ -74,7 +37,7 @@ HMODULE LoadLibraryFrom(const std::string& fileName, const std::string& programD
     (void)programDirectory; // a bare name is a system library, never the program's
     if (fileName.empty())
         return nullptr;
-    const std::wstring name = Wide(fileName);
+    const std::wstring name = Utf16(fileName);
     if (name.find_first_of(L"\\/:") != std::wstring::npos)
         return ::LoadLibraryW(name.c_str());
     return OpenSystemLibrary(name);
