@@ -24,13 +24,23 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/WindowsPackageNames.cmake)
 
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "K-58")
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "K-58")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt)
 set(CPACK_NSIS_PACKAGE_NAME "K-58")
 set(CPACK_NSIS_DISPLAY_NAME "K-58")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-# The program lies at the top of the installation, as in the zip.
-set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
-set(CPACK_PACKAGE_EXECUTABLES k58 "K-58")
+# The program lies at the top of the installation, as in the zip: its one
+# Start-menu entry is made here (CPack's own would point at $INSTDIR\.\).
+# The uninstaller is reached through the installed programs' list, so the
+# entry CPack always adds for it is taken away again; the list also shows the
+# installed size (KiB of the files the installer holds).
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\K-58.lnk\" \"$INSTDIR\\k58.exe\"")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\K-58.lnk\"")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+    "  Delete \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Uninstall.lnk\"
+  SectionGetSize 0 $0
+  WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${CPACK_PACKAGE_INSTALL_REGISTRY_KEY}\" \"EstimatedSize\" $0")
 set(CPACK_NSIS_INSTALLED_ICON_NAME k58.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/assets/k58.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/assets/k58.ico)

@@ -1,9 +1,10 @@
 #include "platform/Application.h"
 
 #include "platform/Clock.h"
+#include "platform/Forms.h"
 #include "platform/Handlers.h"
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Native.h"
 
 #include <timeapi.h>
 
@@ -27,6 +28,19 @@ constexpr UINT TimerResolutionMs = 1;
 
 LRESULT CALLBACK ApplicationProcedure(::HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// From here on the system loads the libraries it loads for the program (the
+// ones it imports on first use, winmm and uxtheme, included) from the system
+// folder only, never from beside the program, where anyone could have put a
+// library of that name. Looked up: Windows 7 without its loader update
+// (KB2533623) lacks the call.
+void LoadLibrariesOnlyFromSystemFolder() {
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const auto set = reinterpret_cast<TSetDefaultDllDirectories>(reinterpret_cast<void*>(
+        ::GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set != nullptr)
+        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 // Takes one waiting message off the queue and dispatches it; false when none
 // was waiting. A WM_QUIT is put back for the loop that owns it.
 bool DispatchOne(bool& quit) {
@@ -46,6 +60,7 @@ bool DispatchOne(bool& quit) {
 
 struct TApplication::TImpl {
     explicit TImpl(TApplication& owner) {
+        LoadLibrariesOnlyFromSystemFolder();
         // The application's own window receives the messages posted to the
         // application: a message-only window, never shown (the main window
         // reports the activation changes).
@@ -68,8 +83,6 @@ struct TApplication::TImpl {
     static void Dispatch(TApplication& app, TMessage& message) { app.Dispatch(message); }
 
     ::HWND window = nullptr;
-    HICON bigIcon = nullptr;
-    HICON smallIcon = nullptr;
 };
 
 namespace {
@@ -179,12 +192,23 @@ void TApplication::Terminate() {
 }
 
 void TApplication::ShowErrorBox(const std::string& caption, const std::string& text) {
-    // A task-modal box: the program's windows take no input while it is
-    // open; its own loop still dispatches their messages.
+    // Owned by the program's form once its window exists, so the box stays
+    // in front of the form it disables: the form cannot come over it and
+    // look hung. Before that, a task-modal box: the program's windows take
+    // no input while it is open. Its own loop still dispatches their
+    // messages.
+    ::HWND owner = nullptr;
+    for (int i = 0; Application != nullptr && i < Application->ComponentCount(); ++i)
+        if (auto* form = dynamic_cast<TForm*>(Application->Components(i));
+            form != nullptr && form->HandleAllocated()) {
+            owner = form->Native().window;
+            break;
+        }
     std::wstring shown = Utf16(text);
     while (!shown.empty() && (shown.back() == L'\n' || shown.back() == L'\r'))
         shown.pop_back();
-    MessageBoxW(nullptr, shown.c_str(), Utf16(caption).c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    MessageBoxW(owner, shown.c_str(), Utf16(caption).c_str(),
+                MB_OK | MB_ICONSTOP | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
 } // namespace k58

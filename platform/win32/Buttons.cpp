@@ -22,7 +22,9 @@ struct TSpeedButtonImpl final : TWidgetControl::TImpl {
         const std::wstring caption = Utf16(button.Caption());
         HTHEME theme = form != nullptr ? OpenThemeData(FormWindow(*form), L"BUTTON") : nullptr;
         if (theme != nullptr) {
-            const int state = !enabled ? PBS_DISABLED : Sunken() ? PBS_PRESSED : PBS_NORMAL;
+            // A down button looks pressed even while disabled (the caption
+            // below is greyed): the disabled state alone would draw it up.
+            const int state = Sunken() ? PBS_PRESSED : !enabled ? PBS_DISABLED : PBS_NORMAL;
             DrawThemeBackground(theme, dc, BP_PUSHBUTTON, state, &area, nullptr);
             CloseThemeData(theme);
         } else {

@@ -1,62 +1,32 @@
 #include "platform/DynamicLibrary.h"
 
-#include <windows.h>
-// <windows.h> maps LoadLibrary to LoadLibraryA/W; ours is a function of its own.
-#undef LoadLibrary
+#include "platform/win32/Win32.h"
 
 #include <string>
 
 namespace k58 {
 namespace {
 
-// Our strings are UTF-8; the wide API takes any file name, whatever the
-// system's ANSI code page.
-std::wstring Wide(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty())
-        return {};
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return text;
-}
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-HMODULE Open(const std::wstring& path) {
-    return ::LoadLibraryW(path.c_str());
+// A system library by bare name, from the system folder only: a library of
+// that name beside the program (in a download folder, say) would otherwise
+// run inside it. Windows 7 without its loader update (KB2533623) knows no
+// search flags; there the system folder's path is given.
+HMODULE OpenSystemLibrary(const std::wstring& name) {
+    if (::HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    if (::GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return ::LoadLibraryW((std::wstring(folder, length) + L'\\' + name).c_str());
 }
 
 } // namespace
 
 std::string ExecutableDirectory() {
-    // A path may be longer than MAX_PATH; grow until it fits.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ProgramPath();
     const auto separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos)
         return {};
@@ -64,19 +34,13 @@ std::string ExecutableDirectory() {
 }
 
 HMODULE LoadLibraryFrom(const std::string& fileName, const std::string& programDirectory) {
+    (void)programDirectory; // a bare name is a system library, never the program's
     if (fileName.empty())
         return nullptr;
-    const std::wstring name = Wide(fileName);
+    const std::wstring name = Utf16(fileName);
     if (name.find_first_of(L"\\/:") != std::wstring::npos)
-        return Open(name);
-    // Next to the program first (on Windows also where it is installed),
-    // then the system's search.
-    if (!programDirectory.empty()) {
-        const std::wstring candidate = Wide(programDirectory) + L'\\' + name;
-        if (IsFile(candidate))
-            return Open(candidate);
-    }
-    return Open(name);
+        return ::LoadLibraryW(name.c_str());
+    return OpenSystemLibrary(name);
 }
 
 HMODULE LoadLibrary(const std::string& fileName) {

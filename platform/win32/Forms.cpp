@@ -3,6 +3,7 @@
 #include "platform/Application.h"
 
 #include "platform/win32/Native.h"
+#include "platform/win32/Placement.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +25,52 @@ RECT OuterRect(int clientWidth, int clientHeight) {
     RECT rect{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&rect, FormStyle, FALSE, FormExStyle);
     return rect;
+}
+
+// The outer frame in screen coordinates at the window's normal place, which
+// a minimised window keeps.
+RECT FrameRect(::HWND window) {
+    RECT shown{};
+    GetWindowRect(window, &shown);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const bool minimised =
+        IsIconic(window) && GetWindowPlacement(window, &placement) &&
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    return NormalFrame(minimised, shown, placement, monitor);
+}
+
+// Moves the window's frame to (left, top) in screen coordinates; a minimised
+// window's normal place, where it shows once restored.
+void MoveFrame(::HWND window, int left, int top) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (IsIconic(window) && GetWindowPlacement(window, &placement) &&
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        MoveNormalFrame(placement, monitor, left, top);
+        // Stays minimised, and leaves the active window as it is.
+        placement.showCmd = SW_SHOWMINNOACTIVE;
+        SetWindowPlacement(window, &placement);
+        return;
+    }
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The client area's top left corner in screen coordinates, at the window's
+// normal place.
+POINT ClientOrigin(::HWND window) {
+    POINT origin{0, 0};
+    if (!IsIconic(window)) {
+        ::ClientToScreen(window, &origin);
+        return origin;
+    }
+    const RECT frame = FrameRect(window);
+    const RECT inset = OuterRect(0, 0);
+    return {frame.left - inset.left, frame.top - inset.top};
 }
 
 // One icon of an .ico file at the given size: the image with the most
@@ -306,30 +353,34 @@ void TForm::SetClientSize(int width, int height) {
 }
 
 int TForm::ClientWidth() const {
+    // A minimised window has no client area; its normal one is the size set.
     RECT client;
-    if (mImpl->window != nullptr && GetClientRect(mImpl->window, &client))
+    if (mImpl->window != nullptr && !IsIconic(mImpl->window) &&
+        GetClientRect(mImpl->window, &client))
         return client.right;
     return mImpl->clientWidth;
 }
 
 int TForm::ClientHeight() const {
+    // A minimised window has no client area; its normal one is the size set.
     RECT client;
-    if (mImpl->window != nullptr && GetClientRect(mImpl->window, &client))
+    if (mImpl->window != nullptr && !IsIconic(mImpl->window) &&
+        GetClientRect(mImpl->window, &client))
         return client.bottom;
     return mImpl->clientHeight;
 }
 
+// Positions and sizes are those of the normal place: a minimised window
+// reports, reads the cursor against and moves where it shows once restored.
 int TForm::Left() const {
-    RECT outer;
-    if (mImpl->window != nullptr && GetWindowRect(mImpl->window, &outer))
-        return outer.left;
+    if (mImpl->window != nullptr)
+        return FrameRect(mImpl->window).left;
     return mImpl->left;
 }
 
 int TForm::Top() const {
-    RECT outer;
-    if (mImpl->window != nullptr && GetWindowRect(mImpl->window, &outer))
-        return outer.top;
+    if (mImpl->window != nullptr)
+        return FrameRect(mImpl->window).top;
     return mImpl->top;
 }
 
@@ -337,46 +388,40 @@ void TForm::SetLeft(int value) {
     TCustomForm::SetLeft(value);
     mImpl->left = value;
     if (mImpl->window != nullptr)
-        SetWindowPos(mImpl->window, nullptr, value, Top(), 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveFrame(mImpl->window, value, Top());
 }
 
 void TForm::SetTop(int value) {
     TCustomForm::SetTop(value);
     mImpl->top = value;
     if (mImpl->window != nullptr)
-        SetWindowPos(mImpl->window, nullptr, Left(), value, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveFrame(mImpl->window, Left(), value);
 }
 
 int TForm::Width() const {
-    RECT outer;
-    if (mImpl->window != nullptr && GetWindowRect(mImpl->window, &outer))
-        return outer.right - outer.left;
-    outer = OuterRect(mImpl->clientWidth, mImpl->clientHeight);
+    RECT outer = mImpl->window != nullptr ? FrameRect(mImpl->window)
+                                          : OuterRect(mImpl->clientWidth, mImpl->clientHeight);
     return outer.right - outer.left;
 }
 
 int TForm::Height() const {
-    RECT outer;
-    if (mImpl->window != nullptr && GetWindowRect(mImpl->window, &outer))
-        return outer.bottom - outer.top;
-    outer = OuterRect(mImpl->clientWidth, mImpl->clientHeight);
+    RECT outer = mImpl->window != nullptr ? FrameRect(mImpl->window)
+                                          : OuterRect(mImpl->clientWidth, mImpl->clientHeight);
     return outer.bottom - outer.top;
 }
 
 TPoint TForm::ScreenToClient(TPoint point) const {
-    POINT native{point.X, point.Y};
-    if (mImpl->window == nullptr || !::ScreenToClient(mImpl->window, &native))
+    if (mImpl->window == nullptr)
         return {point.X - mImpl->left, point.Y - mImpl->top};
-    return {native.x, native.y};
+    const POINT origin = ClientOrigin(mImpl->window);
+    return {point.X - origin.x, point.Y - origin.y};
 }
 
 TPoint TForm::ClientToScreen(TPoint point) const {
-    POINT native{point.X, point.Y};
-    if (mImpl->window == nullptr || !::ClientToScreen(mImpl->window, &native))
+    if (mImpl->window == nullptr)
         return {point.X + mImpl->left, point.Y + mImpl->top};
-    return {native.x, native.y};
+    const POINT origin = ClientOrigin(mImpl->window);
+    return {point.X + origin.x, point.Y + origin.y};
 }
 
 void TForm::SetFont(const TFontData& font) {

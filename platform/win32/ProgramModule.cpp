@@ -2,24 +2,14 @@
 
 #include "platform/win32/Win32.h"
 
-#include <vector>
-
 namespace k58 {
 
 std::string ProgramFileName() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return "?";
-        if (length < path.size()) {
-            const std::wstring full(path.data(), length);
-            const size_t slash = full.find_last_of(L"\\/");
-            return Utf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring full = ProgramPath();
+    if (full.empty())
+        return "?";
+    const size_t slash = full.find_last_of(L"\\/");
+    return Utf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
 }
 
 std::uintptr_t ModuleOffset(const void* address) {

@@ -95,10 +95,6 @@ void TTimer::UpdateTimer() {
     }
 }
 
-void TTimer::QueueTick() {
-    // The system queues the ticks itself.
-}
-
 void TTimer::Fire() {
     if (!mImpl->running)
         return;

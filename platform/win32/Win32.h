@@ -23,6 +23,9 @@ namespace k58 {
 std::wstring Utf16(const std::string& text);
 std::string Utf8(const std::wstring& text);
 
+// The running program's file, full path; empty if it cannot be found.
+std::wstring ProgramPath();
+
 // The module instance of the program.
 HINSTANCE ProgramInstance();
 

@@ -43,9 +43,17 @@ foreach(test wine_window:test_wine_window.py:e2e wine_sound:test_wine_sound.py:s
     list(GET test 2 label)
     k58_add_wine_test(${name} COMMAND ${Python3_EXECUTABLE} ${K58_WINE_DIR}/${script} -v
                       LABELS ${label})
-    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "K58_EXE=$<TARGET_FILE:k58>")
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "K58_EXE=$<TARGET_FILE:k58>"
+                 "K58_PLANTED=$<TARGET_FILE:k58_planted_library>")
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
 endforeach()
+
+# What a download folder might hold beside k58.exe under the names of the
+# system libraries it uses; the window and sound tests start k58.exe beside
+# copies of it, which it must not load.
+add_library(k58_planted_library MODULE ${K58_WINE_DIR}/PlantedLibrary.cpp)
+set_target_properties(k58_planted_library PROPERTIES PREFIX "" OUTPUT_NAME k58-planted
+                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/planted)
 
 # The zip and the installer, made with CPack and checked in the prefix. It
 # takes both cores for a few seconds, so it keeps clear of the timed tests.

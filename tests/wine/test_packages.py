@@ -1,7 +1,8 @@
 """The Windows packages as a user gets them: CPack makes the zip and the NSIS
 installer from the build; the zip holds k58.exe, how to run it and the
-licence; the installer, run silently in the test prefix, puts k58.exe into
-Program Files with a Start-menu entry and an uninstaller, and the
+licence; k58.exe carries its version record and manifest; the installer,
+run silently in the test prefix, puts k58.exe into Program Files with one
+Start-menu entry, an uninstaller and its installed size, and the
 uninstaller, run silently, takes all of it away again.
 
 Needs K58_BUILD_DIR (the Windows build), K58_VERSION and K58_CPACK."""
@@ -33,6 +34,28 @@ def without_stamps(exe):
     return exe
 
 
+def version_string(exe, key):
+    """A value of the program's version record: the UTF-16 key, padding to a
+    4-byte boundary, then the UTF-16 value."""
+    at = exe.find(key.encode("utf-16-le") + b"\0\0")
+    if at < 0:
+        return None
+    at += 2 * len(key) + 2
+    at += -at % 4
+    end = at
+    while exe[end:end + 2] != b"\0\0":
+        end += 2
+    return exe[at:end].decode("utf-16-le")
+
+
+def registry_value(key, name):
+    """A value under a registry key as reg query prints it, or None."""
+    ran = winekit.wine("reg", "query", key, "/v", name, capture_output=True, text=True,
+                       timeout=60)
+    words = ran.stdout.split()
+    return words[-1] if ran.returncode == 0 and name in words else None
+
+
 def registry_has(key):
     return winekit.wine("reg", "query", key, stdout=subprocess.DEVNULL,
                         stderr=subprocess.DEVNULL, timeout=60).returncode == 0
@@ -62,6 +85,16 @@ class PackagesTest(unittest.TestCase):
         self.assertEqual(exe[:2], b"MZ")
         self.assertEqual(exe[pe:pe + 6], b"PE\0\0\x64\x86")
         self.assertNotIn(b".debug_info", exe)
+        # What Explorer shows of it, and the manifest: run as the user who
+        # started it, versioned as the program.
+        self.assertEqual(version_string(exe, "CompanyName"), "The K-58 developers")
+        self.assertEqual(version_string(exe, "LegalCopyright"),
+                         "Copyright (c) 2026 The K-58 developers")
+        self.assertEqual(version_string(exe, "InternalName"), "k58")
+        self.assertEqual(version_string(exe, "FileVersion"), VERSION)
+        manifest = exe[exe.find(b"<assembly"):exe.find(b"</assembly>")].decode("utf-8")
+        self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', manifest)
+        self.assertIn(f'name="K58.Simulator" version="{VERSION}.0"', manifest)
         self.assertIn("k58.exe", readme)
         self.assertIn(VERSION, readme)
         self.assertIn("\r\n", readme, "a Windows text file")
@@ -81,13 +114,25 @@ class PackagesTest(unittest.TestCase):
         with zipfile.ZipFile(self.out / f"{NAME}.zip") as package:
             self.assertEqual(without_stamps((folder / "k58.exe").read_bytes()),
                              without_stamps(package.read(f"{NAME}/k58.exe")))
-        link = menu / "K-58.lnk"
-        self.assertTrue(link.is_file(), f"no Start-menu entry in {menu}")
+        # One Start-menu entry, the program's: the uninstaller is reached
+        # through the installed programs' list.
+        self.assertEqual(sorted(p.name for p in menu.iterdir()), ["K-58.lnk"])
         # A shell link keeps its target's path, in Unicode or ANSI.
-        target = link.read_bytes()
-        self.assertTrue(b"k58.exe" in target or "k58.exe".encode("utf-16-le") in target,
-                        "the Start-menu entry does not point at k58.exe")
+        link = (menu / "K-58.lnk").read_bytes()
+
+        def in_link(text):
+            return text.encode("ascii") in link or text.encode("utf-16-le") in link
+
+        self.assertTrue(in_link("\\K-58\\k58.exe"), "the Start-menu entry is not k58.exe")
+        # Wine's links keep the path tidied; the installer's script shows it.
+        script = next(self.out.glob("_CPack_Packages/*/NSIS/project.nsi")).read_text()
+        self.assertIn('\\K-58.lnk" "$INSTDIR\\k58.exe"', script)
         self.assertTrue(registry_has(UNINSTALL_KEY), "not listed among installed programs")
+        # The installed size shown in the list, in KiB: that of the files.
+        estimated = registry_value(UNINSTALL_KEY, "EstimatedSize")
+        self.assertIsNotNone(estimated, "no EstimatedSize")
+        files = sum(p.stat().st_size for p in folder.iterdir() if p.name != "Uninstall.exe")
+        self.assertLessEqual(abs(int(estimated, 0) - files / 1024), 4)
 
         # The uninstaller copies itself away, starts the copy and returns at
         # once; the copy removes the files.

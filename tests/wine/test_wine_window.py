@@ -1,12 +1,14 @@
 """End to end: k58.exe under Wine in a private Xvfb with openbox, driven with
 xdotool, with no sound server anywhere (DirectSound finds no device, so the
-window opens silently). Wine draws the window's frame itself, 3 pixels a side
-and a 19-pixel caption.
+window opens silently), started from a folder that also holds libraries
+named DSound.dll, winmm.dll and uxtheme.dll. Wine draws the window's frame
+itself, 3 pixels a side and a 19-pixel caption.
 
 K58_SCREENSHOT=<path> saves the window, frame included, while it drives in
 first gear (docs/screenshot-windows.png); K58_KEEP=1 keeps each test's
 screenshots in its /tmp/k58-wine-e2e-* folder."""
 
+import collections
 import os
 import shutil
 import subprocess
@@ -29,8 +31,14 @@ class WineWindowTest(unittest.TestCase):
         self.tmp = tempfile.mkdtemp(prefix="k58-wine-e2e-")
         self.display = winekit.Display()
         self.display.start_window_manager()
-        self.run = winekit.Program(self.display, os.path.join(self.tmp, "log"))
-        self.assertIsNotNone(self.run.wait_window(timeout=30), "no window titled K-58")
+        # Started from a folder that also holds libraries named as the system
+        # libraries it uses: it must load the system's own.
+        self.bin = os.path.join(self.tmp, "bin")
+        self.run = winekit.Program(self.display, os.path.join(self.tmp, "log"),
+                                   exe=winekit.beside_planted_libraries(self.bin),
+                                   extra_env=winekit.prefer_planted())
+        self.assertIsNotNone(self.run.wait_window(timeout=30),
+                             "no window titled K-58: " + self.run.output()[-2000:])
         self.shots = 0
 
     def tearDown(self):
@@ -55,6 +63,13 @@ class WineWindowTest(unittest.TestCase):
         x, y = 312 + 40 * i + 20, 52
         return panel.dark_pixels(x - 9, y - 9, x + 10, y + 10) > 0
 
+    def face(self, panel, lever):
+        """The commonest colour on a lever button's face (its caption takes
+        fewer pixels): shows whether it looks pressed."""
+        x, y = 312 + 40 * LEVERS.index(lever) + 20, 52
+        return collections.Counter(panel.pixel(x + dx, y + dy) for dx in range(-10, 10)
+                                   for dy in range(-10, 10)).most_common(1)[0][0]
+
     def wait_gear(self, glyph, timeout=20.0):
         """Waits until the gear readout shows a glyph other than glyph
         (None: a shifted window can hide the readout's edge for a moment)."""
@@ -69,6 +84,8 @@ class WineWindowTest(unittest.TestCase):
     def close(self):
         self.assertEqual(harness.other_windows(self.display, self.run.window), [],
                          "another window (an error box?) is open")
+        self.assertEqual(winekit.planted_loaded(self.bin), [],
+                         "a library beside k58.exe was loaded in place of the system's")
         code = self.run.close_with_alt_f4()
         self.assertEqual(code, 0, self.run.output()[-2000:])
 
@@ -160,7 +177,10 @@ class WineWindowTest(unittest.TestCase):
         self.run.click_lever("N")
         self.point(-100)
         time.sleep(0.5)
-        self.assertTrue(self.enabled(self.look(), "R"), "N at rest: R still greyed")
+        at_n = self.look()
+        self.assertTrue(self.enabled(at_n, "R"), "N at rest: R still greyed")
+        pressed = self.face(at_n, "N")
+        self.assertNotEqual(pressed, self.face(at_n, "R"), "N down looks as R up")
         # R: the forward positions and R itself greyed; the pointer over the
         # buttons, right of centre, drives backwards, the road speed rising.
         self.run.click_lever("R")
@@ -168,6 +188,9 @@ class WineWindowTest(unittest.TestCase):
         now = self.look()
         self.assertEqual([self.enabled(now, lever) for lever in LEVERS],
                          [True, False, False, False, False, True])
+        # R is down and, once the vehicle moves, disabled: it still looks
+        # pressed, as N did.
+        self.assertEqual(self.face(now, "R"), pressed, "R down and disabled does not look pressed")
         time.sleep(1.0)
         self.assertGreater(self.look().speed_column() or 0, 5, "R: road speed did not rise")
         self.close()

@@ -60,6 +60,7 @@ def drive_c(prefix=None):
 # Windows program too; what differs is how it starts and that Wine, not the
 # window manager, draws and owns the window's frame.
 
+import shutil  # noqa: E402
 import sys  # noqa: E402
 import tempfile  # noqa: E402
 
@@ -98,6 +99,35 @@ def no_sound_server():
             f.write("autospawn = no\n")
         _NO_SERVER = {"PULSE_SERVER": f"unix:{folder}/none", "PULSE_CLIENTCONFIG": conf}
     return dict(_NO_SERVER)
+
+
+# System libraries k58.exe uses, which a download folder might also hold.
+PLANTED_NAMES = ("DSound.dll", "winmm.dll", "uxtheme.dll")
+
+
+def beside_planted_libraries(folder):
+    """Copies k58.exe into folder beside copies of the test's planted library
+    (K58_PLANTED) under the names of the system libraries it uses; returns
+    the copy's path. A copy that is loaded leaves <name>.loaded beside it."""
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    exe = folder / "k58.exe"
+    shutil.copyfile(program_path(), exe)
+    for name in PLANTED_NAMES:
+        shutil.copyfile(os.environ["K58_PLANTED"], folder / name)
+    return exe
+
+
+def prefer_planted():
+    """Settings under which Wine, like Windows, takes a library found by the
+    search (the program's folder first) over its own built-in one."""
+    names = ",".join(name[:-4].lower() for name in PLANTED_NAMES)
+    return {"WINEDLLOVERRIDES": f"{settings()['WINEDLLOVERRIDES']};{names}=n,b"}
+
+
+def planted_loaded(folder):
+    """The planted libraries that were loaded."""
+    return sorted(p.stem for p in pathlib.Path(folder).glob("*.loaded"))
 
 
 class Program(harness.Program):

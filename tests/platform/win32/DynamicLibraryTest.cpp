@@ -1,5 +1,5 @@
-// Library loading on Windows: where a bare file name is looked for, file
-// names outside the ANSI code page, entry points, the program's own folder.
+// Library loading on Windows: a bare file name only from the system folder,
+// file names outside the ANSI code page, entry points, the program's folder.
 #include "platform/DynamicLibrary.h"
 
 #include <windows.h>
@@ -49,23 +49,16 @@ protected:
     fs::path mFolder;
 };
 
-TEST_F(DynamicLibraryTest, FindsABareNameInTheGivenProgramFolderThenBySystemSearch) {
-    HMODULE probe = LoadLibraryFrom(K58_PROBE_MODULE, Utf8(mFolder));
-    ASSERT_NE(probe, nullptr);
-    EXPECT_TRUE(fs::equivalent(PathOf(probe), mFolder / K58_PROBE_MODULE));
-    auto* answer = reinterpret_cast<ProbeFunction>(GetProcAddress(probe, "K58ProbeAnswer"));
-    ASSERT_NE(answer, nullptr);
-    EXPECT_EQ(answer(), 58);
-    EXPECT_EQ(GetProcAddress(probe, "NoSuchFunction"), nullptr);
-    EXPECT_TRUE(FreeLibrary(probe));
-
-    // Not beside this program, nor anywhere the system looks.
+TEST_F(DynamicLibraryTest, LoadsABareNameFromTheSystemFolderOnly) {
+    // A library of that name in the program's folder is not the system's.
+    EXPECT_EQ(LoadLibraryFrom(K58_PROBE_MODULE, Utf8(mFolder)), nullptr);
     EXPECT_EQ(LoadLibrary(K58_PROBE_MODULE), nullptr);
     EXPECT_EQ(LoadLibraryFrom("k58-no-such-module.dll", Utf8(mFolder)), nullptr);
 
     HMODULE kernel = LoadLibraryFrom("kernel32.dll", Utf8(mFolder));
     ASSERT_NE(kernel, nullptr);
     EXPECT_NE(GetProcAddress(kernel, "GetTickCount"), nullptr);
+    EXPECT_EQ(GetProcAddress(kernel, "NoSuchFunction"), nullptr);
     EXPECT_TRUE(FreeLibrary(kernel));
 
     EXPECT_EQ(LoadLibrary(""), nullptr);
@@ -77,6 +70,9 @@ TEST_F(DynamicLibraryTest, LoadsANameWithAFolderAsGiven) {
     HMODULE probe = LoadLibraryFrom(Utf8(mFolder / K58_PROBE_MODULE), "");
     ASSERT_NE(probe, nullptr);
     EXPECT_TRUE(fs::equivalent(PathOf(probe), mFolder / K58_PROBE_MODULE));
+    auto* answer = reinterpret_cast<ProbeFunction>(GetProcAddress(probe, "K58ProbeAnswer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 58);
     EXPECT_TRUE(FreeLibrary(probe));
 }
 
