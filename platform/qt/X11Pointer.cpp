@@ -7,7 +7,6 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
-#include <xcb/xinput.h>
 
 #include <cstdlib>
 
@@ -46,28 +45,6 @@ TX11Pointer* TX11Pointer::Instance() {
 TX11Pointer::TX11Pointer(QObject* application, xcb_connection_t* connection)
     : QObject(application), mConnection(connection) {
     mRoot = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    ListenForRawMotion();
-    QCoreApplication::instance()->installNativeEventFilter(this);
-}
-
-void TX11Pointer::ListenForRawMotion() {
-    // The toolkit has already announced its XInput 2 version on this
-    // connection; announcing another could be refused, so only the selection
-    // is made here. Done once, so waiting for its answer is fine.
-    const xcb_query_extension_reply_t* input = xcb_get_extension_data(mConnection, &xcb_input_id);
-    if (input == nullptr || !input->present)
-        return;
-    struct {
-        xcb_input_event_mask_t head;
-        std::uint32_t bits;
-    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
-    xcb_generic_error_t* error = xcb_request_check(
-        mConnection, xcb_input_xi_select_events_checked(mConnection, mRoot, 1, &mask.head));
-    if (error != nullptr) {
-        std::free(error);
-        return;
-    }
-    mInputOpcode = input->major_opcode;
 }
 
 QPoint TX11Pointer::Position() {
@@ -82,31 +59,16 @@ QPoint TX11Pointer::Position() {
         mKnown = true;
     }
     Collect();
+    // The answer comes in while the program does other things; the next
+    // reading collects it. A server slow to answer is not asked again
+    // until it has.
     if (!mPending)
         Ask();
     return mPosition;
 }
 
-bool TX11Pointer::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (mInputOpcode == 0 || eventType != "xcb_generic_event_t")
-        return false;
-    const auto* event = static_cast<const xcb_ge_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_GE_GENERIC || event->extension != mInputOpcode ||
-        event->event_type != XCB_INPUT_RAW_MOTION)
-        return false;
-    if (mPending) {
-        mMovedSinceAsked = true;
-        Collect();
-    } else {
-        Ask();
-    }
-    // The toolkit does nothing with raw motion, but leave it the event.
-    return false;
-}
-
 void TX11Pointer::Ask() {
     mPending = xcb_query_pointer(mConnection, mRoot).sequence;
-    mMovedSinceAsked = false;
     xcb_flush(mConnection);
 }
 
@@ -124,9 +86,6 @@ void TX11Pointer::Collect() {
     std::free(reply);
     std::free(error);
     mPending.reset();
-    // The answer predates the latest motion: ask again.
-    if (mMovedSinceAsked)
-        Ask();
 }
 
 } // namespace k58
