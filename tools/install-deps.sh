@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libopenal-dev libopenal1 libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
-    xvfb xauth xdotool openbox x11-utils imagemagick sox
+    xvfb xauth xdotool openbox x11-utils imagemagick sox xsettingsd
     weston xwayland qt6-wayland
     pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core

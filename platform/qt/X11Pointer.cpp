@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointF>
 #include <QPointer>
 #include <QScreen>
+#include <QSizeF>
 
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
@@ -11,17 +13,6 @@
 #include <cstdlib>
 
 namespace k58 {
-namespace {
-
-bool ScreensScalePixels() {
-    const auto screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens)
-        if (screen->devicePixelRatio() != 1.0)
-            return true;
-    return false;
-}
-
-} // namespace
 
 TX11Pointer* TX11Pointer::Instance() {
     static QPointer<TX11Pointer> tracker;
@@ -35,7 +26,7 @@ TX11Pointer* TX11Pointer::Instance() {
     if (gui == nullptr)
         return nullptr;
     auto* x11 = gui->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr || x11->connection() == nullptr || ScreensScalePixels())
+    if (x11 == nullptr || x11->connection() == nullptr)
         return nullptr;
     // Owned by the application, so it goes with it.
     tracker = new TX11Pointer(gui, x11->connection());
@@ -45,6 +36,46 @@ TX11Pointer* TX11Pointer::Instance() {
 TX11Pointer::TX11Pointer(QObject* application, xcb_connection_t* connection)
     : QObject(application), mConnection(connection) {
     mRoot = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    auto* gui = static_cast<QGuiApplication*>(application);
+    connect(gui, &QGuiApplication::screenAdded, this, &TX11Pointer::FollowScreens);
+    connect(gui, &QGuiApplication::screenRemoved, this, [this] { mScreens.clear(); });
+    FollowScreens();
+}
+
+void TX11Pointer::FollowScreens() {
+    // A changed scale or place of any screen makes the next reading look at
+    // all of them afresh.
+    mScreens.clear();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        disconnect(screen, nullptr, this, nullptr);
+        connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { mScreens.clear(); });
+        connect(screen, &QScreen::geometryChanged, this, [this] { mScreens.clear(); });
+    }
+}
+
+QPoint TX11Pointer::ToLogical(QPoint device) {
+    if (mScreens.empty()) {
+        // The toolkit keeps a screen's top-left corner where the device
+        // pixels put it and scales the rest from there.
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const qreal factor = screen->devicePixelRatio();
+            const QRect logical = screen->geometry();
+            mScreens.push_back(
+                {QRect(logical.topLeft(), (QSizeF(logical.size()) * factor).toSize()), factor});
+        }
+        if (mScreens.empty())
+            return device;
+    }
+    // A point on no screen counts as on the primary one, which is listed
+    // first.
+    const TScreenScale* on = &mScreens.front();
+    for (const TScreenScale& screen : mScreens)
+        if (screen.device.contains(device)) {
+            on = &screen;
+            break;
+        }
+    const QPoint origin = on->device.topLeft();
+    return origin + (QPointF(device - origin) / on->factor).toPoint();
 }
 
 QPoint TX11Pointer::Position() {
@@ -64,7 +95,7 @@ QPoint TX11Pointer::Position() {
     // until it has.
     if (!mPending)
         Ask();
-    return mPosition;
+    return ToLogical(mPosition);
 }
 
 void TX11Pointer::Ask() {
