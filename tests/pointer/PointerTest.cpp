@@ -82,7 +82,7 @@ TEST(PointerTest, ReadingFollowsThePointerAndNeverWaitsForABusyServer) {
     other.Warp(100, 200);
     EXPECT_TRUE(ReadingReaches({100, 200}, 2000));
     other.Warp(300, 250);
-    // A warp raises no raw motion; the readings' own queries find it.
+    // The readings' own queries find where the pointer went.
     EXPECT_TRUE(ReadingReaches({300, 250}, 2000));
 
     // While another client holds the server, a query would wait until it
