@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config git ccache
-    qt6-base-dev libgl-dev libopenal-dev libopenal1 libxcb1-dev libxcb-xinput-dev
+    qt6-base-dev libgl-dev libopenal-dev libopenal1 libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev
-    xvfb xauth xdotool openbox x11-utils imagemagick sox
+    xvfb xauth xdotool openbox x11-utils imagemagick sox xsettingsd
     weston xwayland qt6-wayland
     pulseaudio pulseaudio-utils
     fonts-liberation fonts-dejavu-core

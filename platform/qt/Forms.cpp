@@ -4,10 +4,14 @@
 #include "platform/qt/Fonts.h"
 #include "platform/qt/Native.h"
 
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QPalette>
+#include <QScreen>
 #include <QString>
+#include <QTimer>
+#include <QWindow>
 
 namespace k58 {
 
@@ -36,8 +40,11 @@ protected:
         if (event->type() == QEvent::DeferredDelete)
             return QWidget::event(event);
         ++mHandling;
-        if (event->type() == QEvent::WinIdChange && internalWinId() != 0 && mForm != nullptr)
-            mForm->NativeWindowCreated();
+        if (event->type() == QEvent::WinIdChange && internalWinId() != 0) {
+            FollowScreen();
+            if (mForm != nullptr)
+                mForm->NativeWindowCreated();
+        }
         const bool handled = QWidget::event(event);
         --mHandling;
         return handled;
@@ -50,8 +57,40 @@ protected:
     }
 
 private:
+    // When the scale of the window's screen changes while it is shown (the
+    // desktop's settings change the screen's dots per inch), the toolkit
+    // keeps the native window's size in device pixels, so the window shrinks
+    // or grows in logical ones, and keeps drawing into a buffer of the old
+    // size. The window is put back at its logical place and size, with a
+    // buffer at the new scale, as soon as the change has been handled.
+    void FollowScreen() {
+        QWindow* native = windowHandle();
+        if (native == nullptr)
+            return;
+        disconnect(mScreenScale);
+        if (native->screen() != nullptr)
+            mScreenScale =
+                connect(native->screen(), &QScreen::logicalDotsPerInchChanged, this,
+                        [this] { QTimer::singleShot(0, this, &FormWindow::PlaceAgain); });
+        if (native != mFollowed)
+            connect(native, &QWindow::screenChanged, this, &FormWindow::FollowScreen);
+        mFollowed = native;
+    }
+
+    void PlaceAgain() {
+        QWindow* native = windowHandle();
+        if (native == nullptr)
+            return;
+        native->setGeometry(geometry());
+        if (QBackingStore* store = backingStore())
+            store->resize(size());
+        update();
+    }
+
     TForm* mForm;
     int mHandling = 0;
+    QMetaObject::Connection mScreenScale;
+    QPointer<QWindow> mFollowed;
 };
 
 struct TForm::TImpl {

@@ -2,27 +2,17 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointF>
 #include <QPointer>
 #include <QScreen>
+#include <QSizeF>
 
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
-#include <xcb/xinput.h>
 
 #include <cstdlib>
 
 namespace k58 {
-namespace {
-
-bool ScreensScalePixels() {
-    const auto screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens)
-        if (screen->devicePixelRatio() != 1.0)
-            return true;
-    return false;
-}
-
-} // namespace
 
 TX11Pointer* TX11Pointer::Instance() {
     static QPointer<TX11Pointer> tracker;
@@ -36,7 +26,7 @@ TX11Pointer* TX11Pointer::Instance() {
     if (gui == nullptr)
         return nullptr;
     auto* x11 = gui->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr || x11->connection() == nullptr || ScreensScalePixels())
+    if (x11 == nullptr || x11->connection() == nullptr)
         return nullptr;
     // Owned by the application, so it goes with it.
     tracker = new TX11Pointer(gui, x11->connection());
@@ -46,28 +36,46 @@ TX11Pointer* TX11Pointer::Instance() {
 TX11Pointer::TX11Pointer(QObject* application, xcb_connection_t* connection)
     : QObject(application), mConnection(connection) {
     mRoot = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    ListenForRawMotion();
-    QCoreApplication::instance()->installNativeEventFilter(this);
+    auto* gui = static_cast<QGuiApplication*>(application);
+    connect(gui, &QGuiApplication::screenAdded, this, &TX11Pointer::FollowScreens);
+    connect(gui, &QGuiApplication::screenRemoved, this, [this] { mScreens.clear(); });
+    FollowScreens();
 }
 
-void TX11Pointer::ListenForRawMotion() {
-    // The toolkit has already announced its XInput 2 version on this
-    // connection; announcing another could be refused, so only the selection
-    // is made here. Done once, so waiting for its answer is fine.
-    const xcb_query_extension_reply_t* input = xcb_get_extension_data(mConnection, &xcb_input_id);
-    if (input == nullptr || !input->present)
-        return;
-    struct {
-        xcb_input_event_mask_t head;
-        std::uint32_t bits;
-    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
-    xcb_generic_error_t* error = xcb_request_check(
-        mConnection, xcb_input_xi_select_events_checked(mConnection, mRoot, 1, &mask.head));
-    if (error != nullptr) {
-        std::free(error);
-        return;
+void TX11Pointer::FollowScreens() {
+    // A changed scale or place of any screen makes the next reading look at
+    // all of them afresh.
+    mScreens.clear();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        disconnect(screen, nullptr, this, nullptr);
+        connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { mScreens.clear(); });
+        connect(screen, &QScreen::geometryChanged, this, [this] { mScreens.clear(); });
     }
-    mInputOpcode = input->major_opcode;
+}
+
+QPoint TX11Pointer::ToLogical(QPoint device) {
+    if (mScreens.empty()) {
+        // The toolkit keeps a screen's top-left corner where the device
+        // pixels put it and scales the rest from there.
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const qreal factor = screen->devicePixelRatio();
+            const QRect logical = screen->geometry();
+            mScreens.push_back(
+                {QRect(logical.topLeft(), (QSizeF(logical.size()) * factor).toSize()), factor});
+        }
+        if (mScreens.empty())
+            return device;
+    }
+    // A point on no screen counts as on the primary one, which is listed
+    // first.
+    const TScreenScale* on = &mScreens.front();
+    for (const TScreenScale& screen : mScreens)
+        if (screen.device.contains(device)) {
+            on = &screen;
+            break;
+        }
+    const QPoint origin = on->device.topLeft();
+    return origin + (QPointF(device - origin) / on->factor).toPoint();
 }
 
 QPoint TX11Pointer::Position() {
@@ -82,31 +90,16 @@ QPoint TX11Pointer::Position() {
         mKnown = true;
     }
     Collect();
+    // The answer comes in while the program does other things; the next
+    // reading collects it. A server slow to answer is not asked again
+    // until it has.
     if (!mPending)
         Ask();
-    return mPosition;
-}
-
-bool TX11Pointer::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-    if (mInputOpcode == 0 || eventType != "xcb_generic_event_t")
-        return false;
-    const auto* event = static_cast<const xcb_ge_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_GE_GENERIC || event->extension != mInputOpcode ||
-        event->event_type != XCB_INPUT_RAW_MOTION)
-        return false;
-    if (mPending) {
-        mMovedSinceAsked = true;
-        Collect();
-    } else {
-        Ask();
-    }
-    // The toolkit does nothing with raw motion, but leave it the event.
-    return false;
+    return ToLogical(mPosition);
 }
 
 void TX11Pointer::Ask() {
     mPending = xcb_query_pointer(mConnection, mRoot).sequence;
-    mMovedSinceAsked = false;
     xcb_flush(mConnection);
 }
 
@@ -124,9 +117,6 @@ void TX11Pointer::Collect() {
     std::free(reply);
     std::free(error);
     mPending.reset();
-    // The answer predates the latest motion: ask again.
-    if (mMovedSinceAsked)
-        Ask();
 }
 
 } // namespace k58

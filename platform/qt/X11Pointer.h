@@ -2,55 +2,66 @@
 // server.
 //
 // A synchronous pointer query waits a whole round trip, and while the server
-// is busy that can take many milliseconds. So the position is kept from
-// pointer queries whose answers are collected only once they have arrived:
-// a query goes out whenever the server reports raw pointer motion (XInput 2
-// on the root window, which reaches a client wherever the pointer is) and,
-// for what raises no raw motion (a warped pointer), whenever a reading finds
-// no query on its way. A reading returns the position of the latest answer
-// and never waits, except the very first, which asks and waits once.
+// is busy that can take many milliseconds. So every reading sends one pointer
+// query, unless one is still on its way, and returns the position of the
+// newest answer that has arrived: usually the one to the query of the
+// reading before, so a reading taken every tick is at most about one tick
+// older than the pointer. Nothing is asked between readings: the pointer's
+// motion itself (a gaming mouse reports a thousand times a second or more)
+// costs the program nothing. A reading never waits, except the very first,
+// which has nothing to go on and asks and waits once.
+//
+// The server answers in device pixels; readings are in the toolkit's
+// logical pixels, the units of the window's geometry, at the scale each
+// screen has at the moment of reading (the desktop's settings can change it
+// while the program runs, and screens come and go).
 #pragma once
 
-#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 struct xcb_connection_t;
 
 namespace k58 {
 
-class TX11Pointer : public QObject, public QAbstractNativeEventFilter {
+class TX11Pointer : public QObject {
 public:
     // The tracker of the running application, made on first use; nullptr
     // when the application does not run on an X11 display (another platform
-    // plugin) or its screens scale pixels, where the caller asks the toolkit
-    // instead.
+    // plugin), where the caller asks the toolkit instead.
     static TX11Pointer* Instance();
 
-    // The latest known position in screen coordinates.
+    // The newest known position in logical screen coordinates.
     QPoint Position();
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
 private:
+    // Where a screen lies in device pixels and how it scales them.
+    struct TScreenScale {
+        QRect device;
+        qreal factor;
+    };
+
     TX11Pointer(QObject* application, xcb_connection_t* connection);
-    void ListenForRawMotion();
     void Ask();
     void Collect();
+    void FollowScreens();
+    QPoint ToLogical(QPoint device);
 
     xcb_connection_t* mConnection;
     std::uint32_t mRoot = 0;
-    // Major opcode of the XInput extension, 0 when raw motion is not heard.
-    std::uint8_t mInputOpcode = 0;
     // Sequence number of the query on its way, if any.
     std::optional<unsigned int> mPending;
-    // Raw motion came after the query on its way was sent.
-    bool mMovedSinceAsked = false;
     bool mKnown = false;
+    // The newest answer, in device pixels.
     QPoint mPosition;
+    // The screens as they were when last looked at; empty when they have
+    // changed since.
+    std::vector<TScreenScale> mScreens;
 };
 
 } // namespace k58

@@ -2,6 +2,8 @@
 window under Xvfb, with and without a window manager's frame."""
 
 import os
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -93,6 +95,49 @@ class PanelTest(unittest.TestCase):
         self.display.start_window_manager()
         # openbox: 1 pixel at the sides and the bottom, a 20-pixel title bar.
         self.check_panel((1, 1, 20, 1))
+
+    def test_a_scale_change_while_running_keeps_the_neutral_point(self):
+        """The desktop's settings daemon turns Xft/DPI from 96 to 192 while
+        the program runs: the cursor is read in the window's units at the new
+        scale too, so the neutral point stays Width div 2."""
+        self.display.close()
+        self.display = harness.Display(1800, 1000)
+        settings = os.path.join(self.tmp, "xsettingsd.conf")
+        with open(settings, "w") as f:
+            f.write("Xft/DPI 98304\n")
+        log = os.path.join(self.tmp, "xsettingsd.log")
+        with open(log, "wb") as out:
+            daemon = subprocess.Popen(["xsettingsd", "-c", settings], env=self.display.env(),
+                                      stdout=subprocess.DEVNULL, stderr=out)
+        self.addCleanup(harness.stop, daemon)
+        deadline = time.time() + 10
+        while b"Took ownership" not in open(log, "rb").read() and time.time() < deadline:
+            time.sleep(0.05)
+        self.proc = harness.start_program(self.display)
+        window = self.display.find_window("K-58")
+        self.assertIsNotNone(window, "no window titled K-58")
+        # Far left: no throttle, so no gear change shakes the window.
+        self.display.xdotool("mousemove", 0, 500)
+        with open(settings, "w") as f:
+            f.write("Xft/DPI 196608\n")
+        daemon.send_signal(signal.SIGHUP)
+        deadline = time.time() + 10
+        while self.display.geometry(window)["WIDTH"] != 2 * CLIENT_W and time.time() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(self.display.geometry(window)["WIDTH"], 2 * CLIENT_W)
+        left, top = harness.client_origin(self.display, window)
+        mid = CLIENT_W // 2
+        # Marker insides in window pixels: columns x - 1 and x, rows 6 to 9;
+        # on screen each is two device pixels wide and high.
+        for client_x, column, colour in ((mid, mid - 1, harness.RED),
+                                         (mid + 1, mid + 1, harness.GREEN),
+                                         (mid - 80, mid - 80, harness.RED)):
+            self.display.xdotool("mousemove", left + 2 * client_x, top + 2 * POINTER_Y)
+            time.sleep(0.3)
+            shot = self.display.screenshot(os.path.join(self.tmp, f"scaled{client_x}.png"))
+            self.assertEqual(shot.pixel(left + 2 * column + 1, top + 2 * 8), colour,
+                             f"marker at client x {client_x}, centre {mid}")
+        self.assertIsNone(self.proc.poll(), "program ended")
 
 
 if __name__ == "__main__":
