@@ -22,8 +22,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "soak"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import soakkit  # noqa: E402
-from soakkit import harness  # noqa: E402
+import harness  # noqa: E402
 
 WARMUP = 2.0
 
@@ -83,8 +84,8 @@ def span(run, display, seconds, rate=None):
 
 def measure(program, rate, seconds, rounds, folder):
     with harness.Display() as display:
-        run = soakkit.Program(display, os.path.join(folder, "log"), binary=program, sound="null")
-        run.window = display.find_window(soakkit.TITLE, timeout=20)
+        run = harness.Program(display, os.path.join(folder, "log"), binary=program, sound="null")
+        run.window = display.find_window(harness.TITLE, timeout=20)
         if not run.window:
             run.stop()
             raise RuntimeError("no K-58 window")

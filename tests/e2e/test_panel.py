@@ -113,7 +113,7 @@ class PanelTest(unittest.TestCase):
         deadline = time.time() + 10
         while b"Took ownership" not in open(log, "rb").read() and time.time() < deadline:
             time.sleep(0.05)
-        self.proc = harness.start_program(self.display)
+        self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window, "no window titled K-58")
         # Far left: no throttle, so no gear change shakes the window.
