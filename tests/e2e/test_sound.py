@@ -167,8 +167,13 @@ class SoundTest(unittest.TestCase):
             cls.others = harness.other_windows(cls.display, program.window)
             cls.exit_code = program.close_with_alt_f4(timeout=16.0)
             cls.output = program.output()
-        finally:
+        except BaseException:
+            # tearDownClass does not run after a failed setUpClass: end the
+            # recording's servers and the display here.
             program.stop()
+            cls.tearDownClass()
+            raise
+        program.stop()
         cls.rate, cls.mix = rec.read()
         if os.environ.get("K58_SOUND_KEEP"):
             import pickle
