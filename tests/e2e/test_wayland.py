@@ -98,16 +98,14 @@ class WaylandSessionTest(unittest.TestCase):
     def window_shot(self, window, name):
         return self.session.xwayland.screenshot(os.path.join(self.tmp, name), window=window)
 
-    def test_through_xwayland_placed_driven_shaken_and_closed_like_on_x11(self):
-        xwayland, host = self.session.xwayland, self.session.host
+    def placed_window(self, xwayland):
+        """Starts the program on Xwayland; returns it, its window, the client
+        origin and the frame weston drew around it (left, top, right), read
+        off the screen outward from the client area once it is drawn."""
         proc = self.start(xwayland)
         window = xwayland.find_window("K-58")
         self.assertIsNotNone(window, "no K-58 window on Xwayland: the program took Wayland")
         cx, cy = self.client_origin(window)
-
-        # The frame that weston's X window manager draws, read off the screen
-        # outward from the client area once it is drawn: it stands where the
-        # program asked.
         screen = self.screen("screen.png")
         deadline = time.time() + 10
         while not light(screen.pixel(cx - 1, cy + CLIENT_H // 2)) and time.time() < deadline:
@@ -122,6 +120,21 @@ class WaylandSessionTest(unittest.TestCase):
         frame_right = cx + CLIENT_W
         while light(screen.pixel(frame_right, cy + CLIENT_H // 2)):
             frame_right += 1
+        return proc, window, (cx, cy), (frame_left, frame_top, frame_right)
+
+    def test_through_xwayland_placed_driven_shaken_and_closed_like_on_x11(self):
+        xwayland, host = self.session.xwayland, self.session.host
+        # The frame stands where the program asked. Now and then weston's
+        # X window manager maps a new window at its own default place (38,59)
+        # instead, with the old program and harness as well: a race of its
+        # own, so a window placed there is closed and the program started
+        # again, up to three times.
+        for _ in range(3):
+            proc, window, (cx, cy), frame = self.placed_window(xwayland)
+            if frame[:2] == (LEFT, TOP):
+                break
+            harness.stop(proc)
+        frame_left, frame_top, frame_right = frame
         self.assertEqual((frame_left, frame_top), (LEFT, TOP))
 
         # The program reads weston's pointer through Xwayland: left of centre
