@@ -49,8 +49,12 @@ class LeverTest(unittest.TestCase):
         """Clicks the lever and checks the gear readout shows the digit gear
         afterwards."""
         self.click(lever)
-        time.sleep(0.5)
+        # The gear change's shake moves the readout for a while: wait for it.
+        deadline = time.time() + 5.0
         now = self.look()
+        while now.gear_glyph() != gear and time.time() < deadline:
+            time.sleep(0.1)
+            now = self.look()
         self.assertEqual(now.gear_glyph(), gear, f"{lever}: wrong gear readout")
         return now
 
