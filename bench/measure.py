@@ -154,7 +154,6 @@ def pitch_delay(program, moves=8):
             run.point(1.6, 1.3)
             marks.append((before + os.path.getsize(wav)) // 2)
             time.sleep(1.0)
-        harness.close_with_alt_f4(run.display, run.window, run.proc)  # no window manager: ends below
         run.stop()
     rate, samples = soundkit.read_recording(wav)
     # Bytes to frames: after the header, block-align bytes a frame.

@@ -48,7 +48,6 @@ class Display:
 
     def __init__(self, width=1024, height=768):
         self.proc, self.name = _start_xvfb(width, height)
-        self.number = int(self.name.lstrip(":"))
 
     def start_window_manager(self, config=None):
         """Starts openbox, which frames windows, activates them on show and
@@ -358,14 +357,6 @@ def close_window(display, window, proc, timeout=15.0, attempts=3, output=None, f
                       f"--- its threads:\n{stacks[-12000:]}")
 
 
-def close_with_alt_f4(display, window, proc, timeout=15.0, attempts=3):
-    """close_window's exit code, or None if the program did not end."""
-    try:
-        return close_window(display, window, proc, timeout, attempts)
-    except CloseFailed:
-        return None
-
-
 def program_path():
     return os.environ.get("K58_BINARY", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin", "k58"))
 
@@ -492,9 +483,15 @@ def readout_change(program, folder, settle):
     speed readout changed. The box allows for the readout having wandered a
     few pixels with the shakes."""
     program.click_lever("N")
-    (x, y), idle, revved = left_then_right(program, folder, settle)
-    box = [(x + bx, y + by) for bx in range(80, 190) for by in range(30, 80)]
-    return sum(1 for p in box if idle.pixel(*p) != revved.pixel(*p))
+    origin, idle, revved = left_then_right(program, folder, settle)
+    return engine_readout_change(Panel(idle, origin), Panel(revved, origin))
+
+
+def engine_readout_change(before, after):
+    """How many pixels of the engine speed readout differ between two
+    Panels, in a box that allows for the shakes having moved it."""
+    return sum(1 for x in range(80, 190) for y in range(30, 80)
+               if before.pixel(x, y) != after.pixel(x, y))
 
 
 def window_change(program, folder, settle):
@@ -543,7 +540,6 @@ class AttachedDisplay(Display):
 
     def __init__(self, name, **env):
         self.name = name
-        self.number = int(name.lstrip(":"))
         self.proc = None
         self.extra = env
 

@@ -50,13 +50,10 @@ class LeverTest(unittest.TestCase):
         afterwards."""
         self.click(lever)
         # The gear change's shake moves the readout for a while: wait for it.
-        deadline = time.time() + 5.0
-        now = self.look()
-        while now.gear_glyph() != gear and time.time() < deadline:
-            time.sleep(0.1)
-            now = self.look()
-        self.assertEqual(now.gear_glyph(), gear, f"{lever}: wrong gear readout")
-        return now
+        seen = []
+        harness.wait_until(lambda: seen.append(self.look()) or seen[-1].gear_glyph() == gear, 5.0)
+        self.assertEqual(seen[-1].gear_glyph(), gear, f"{lever}: wrong gear readout")
+        return seen[-1]
 
     def click(self, lever):
         self.display.xdotool("mousemove", *self.run.lever_centre(lever), "click", "1")

@@ -110,9 +110,7 @@ class PanelTest(unittest.TestCase):
             daemon = subprocess.Popen(["xsettingsd", "-c", settings], env=self.display.env(),
                                       stdout=subprocess.DEVNULL, stderr=out)
         self.addCleanup(harness.stop, daemon)
-        deadline = time.time() + 10
-        while b"Took ownership" not in open(log, "rb").read() and time.time() < deadline:
-            time.sleep(0.05)
+        harness.wait_until(lambda: b"Took ownership" in open(log, "rb").read(), 10, step=0.05)
         self.proc = harness.Program(self.display).proc
         window = self.display.find_window("K-58")
         self.assertIsNotNone(window, "no window titled K-58")
@@ -121,9 +119,7 @@ class PanelTest(unittest.TestCase):
         with open(settings, "w") as f:
             f.write("Xft/DPI 196608\n")
         daemon.send_signal(signal.SIGHUP)
-        deadline = time.time() + 10
-        while self.display.geometry(window)["WIDTH"] != 2 * CLIENT_W and time.time() < deadline:
-            time.sleep(0.1)
+        harness.wait_until(lambda: self.display.geometry(window)["WIDTH"] == 2 * CLIENT_W, 10)
         self.assertEqual(self.display.geometry(window)["WIDTH"], 2 * CLIENT_W)
         left, top = harness.client_origin(self.display, window)
         mid = CLIENT_W // 2

@@ -156,9 +156,7 @@ class SoundTest(unittest.TestCase):
             time.sleep(2.0)
             after = rec.panel("inactive_end")
             rec.mark("inactive_end")
-            cls.inactive_readout_change = sum(
-                1 for x in range(80, 190) for y in range(30, 80)
-                if before.pixel(x, y) != after.pixel(x, y))
+            cls.inactive_readout_change = harness.engine_readout_change(before, after)
             rec.activate_program(other)
             rec.client_x(-150)
             rec.mark("active")

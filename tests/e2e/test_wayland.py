@@ -106,11 +106,10 @@ class WaylandSessionTest(unittest.TestCase):
         window = xwayland.find_window("K-58")
         self.assertIsNotNone(window, "no K-58 window on Xwayland: the program took Wayland")
         cx, cy = self.client_origin(window)
-        screen = self.screen("screen.png")
-        deadline = time.time() + 10
-        while not light(screen.pixel(cx - 1, cy + CLIENT_H // 2)) and time.time() < deadline:
-            time.sleep(0.2)
-            screen = self.screen("screen.png")
+        shots = []
+        harness.wait_until(lambda: shots.append(self.screen("screen.png"))
+                           or light(shots[-1].pixel(cx - 1, cy + CLIENT_H // 2)), 10, step=0.2)
+        screen = shots[-1]
         frame_left = cx
         while light(screen.pixel(frame_left - 1, cy + CLIENT_H // 2)):
             frame_left -= 1
